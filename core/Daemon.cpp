@@ -1,0 +1,137 @@
+#include "core/Daemon.h"
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/CaughtSignals.h"
+#include "core/Clock.h"
+#include "core/Globals.h"
+#include "core/StatusPublisher.h"
+#include "core/WorkerThreads.h"
+#include "hotplug/uDev.h"
+#include "modem/CellularModem.h"
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
+#include "routers/UDP.h"
+#include "routers/UDPHandlerBEP.h"
+#include "routers/UDPHandlerEVENT.h"
+#include "service/QuarnLink.h"
+
+namespace {
+
+const char kBroadcastAddress[] = "10.0.0.255";
+const int kBEPPort = 45454;
+const int32_t kSettingsCheckSeconds = 15;
+
+void signal_handler(int sig) {
+  CaughtSignals::Record(sig);
+  bExitApp = true;
+}
+
+}  // namespace
+
+Daemon::Daemon()
+    : m_pBEP(new BEPMessage(debug)),
+      m_pEvent(new EventMessage(debug)),
+      m_pModem(new CellularModem()),
+      m_pUdev(new uDev()),
+      m_BEPThread(),
+      m_EventThread(),
+      m_UdevThread(),
+      m_ModemThread() {
+  m_Args.udev = m_pUdev.get();
+  m_Args.modem = m_pModem.get();
+  m_Args.bep = m_pBEP.get();
+  m_Args.event = m_pEvent.get();
+  memset(&m_Cfg, 0, sizeof(m_Cfg));
+}
+
+Daemon::~Daemon() {
+  m_pQuarn.reset();
+  m_pBroadcast.reset();
+  m_pUdev.reset();
+  m_pModem.reset();
+  m_pEvent.reset();
+  m_pBEP.reset();
+}
+
+int Daemon::Run() {
+  const Clock& clock = Clock::System();
+  EnsureSettingsFile();
+  int32_t t0 = 0;
+  clock.Uptime(&t0);
+  m_Cfg.lastCheck = t0;
+  m_Cfg.nextCheck = t0 + kSettingsCheckSeconds;
+  InstallSignalHandlers();
+
+  m_pBroadcast.reset(new UDP());
+  m_pBroadcast->connect_broadcast(kBroadcastAddress, kBEPPort);
+  m_pQuarn.reset(new QuarnLink());
+  QuarnLink* quarn = m_pQuarn.get();
+  UDP* broadcast = m_pBroadcast.get();
+  StatusPublisher::Outputs outputs;
+  outputs.status = [quarn](const quarn::stCellularInfo& info, const char* line) {
+    return quarn->SetModemInfo(info, line);
+  };
+  outputs.summary = [quarn](const quarn::stModemInfo& info) { return quarn->TEL_SendMDM(info); };
+  outputs.broadcast = [broadcast](unsigned char* data, int length) {
+    return broadcast->send_data_broadcast(data, length);
+  };
+  StatusPublisher publisher(&m_Args, &m_Cfg, clock, outputs);
+  int32_t t1 = t0;
+  clock.Uptime(&t1);
+  publisher.SetFirstDeadlines(t1);
+
+  StartWorkers();
+  publisher.Run();
+  StopWorkers();
+  return 0;
+}
+
+void Daemon::EnsureSettingsFile() {
+  int ignored = system("mkdir -p " WANVOX_CONFIG_DIR);
+  (void)ignored;
+  if (LoadConfigFromDisk(&m_Cfg) != 0) {
+    char text[] = WANVOX_DEFAULT_CONFIG;
+    WriteConfigToDisk(text, sizeof(text) - 1);
+  }
+}
+
+void Daemon::InstallSignalHandlers() {
+  signal(SIGINT, signal_handler);
+  signal(SIGTERM, signal_handler);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void Daemon::StartWorkers() {
+  StartWorker(&m_BEPThread, UDPHandlerBEP, &m_Args, "plotnode-mon");
+  StartWorker(&m_EventThread, UDPHandlerEVENT, &m_Args, "plotnode2-mon");
+  StartWorker(&m_UdevThread, uDevHandler, &m_Args, "wanvox-udevmon");
+  StartWorker(&m_ModemThread, cellularHandler, m_pModem.get(), "cellular-mon");
+}
+
+void Daemon::StartWorker(pthread_t* thread, void* (*entry)(void*), void* arg,
+                         const char* name) {
+  int rc = pthread_create(thread, nullptr, entry, arg);
+  if (rc != 0) {
+    logger->printf(3, "Error - pthread_create() return code: %d\n", rc);
+    exit(1);
+  }
+  pthread_setname_np(*thread, name);
+}
+
+// A signal caught while stopping is logged between the steps; it does not
+// interrupt them.
+void Daemon::StopWorkers() {
+  m_pBroadcast->disconnect_broadcast();
+  pthread_join(m_EventThread, nullptr);
+  pthread_join(m_BEPThread, nullptr);
+  CaughtSignals::LogPending(logger);
+  m_pUdev->finish();
+  m_pModem->m_bStopRequest = true;
+  pthread_join(m_UdevThread, nullptr);
+  pthread_join(m_ModemThread, nullptr);
+  CaughtSignals::LogPending(logger);
+}

@@ -1,0 +1,67 @@
+#include "core/DaemonConfig.h"
+
+#include <jansson.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/Globals.h"
+
+namespace {
+
+const uint32_t kDefaultInterval = 60;
+const uint32_t kLargestInterval = 2147483647;  // deadlines are signed 32-bit
+
+// Whole seconds of a JSON number: fraction dropped, negatives give 0.
+uint32_t IntervalFromJson(json_t* value) {
+  double seconds = json_is_integer(value)
+                       ? static_cast<double>(json_integer_value(value))
+                       : json_real_value(value);
+  if (!(seconds > 0)) return 0;
+  if (seconds >= kLargestInterval) return kLargestInterval;
+  return static_cast<uint32_t>(std::floor(seconds));
+}
+
+}  // namespace
+
+int LoadConfigFromDisk(__cfg* cfg) {
+  logger->printf(6, "Loading Config from file %s\n", WANVOX_CONFIG_PATH);
+  fflush(stdout);
+
+  stat(WANVOX_CONFIG_PATH, &cfg->st);
+  cfg->interval = kDefaultInterval;
+
+  json_error_t error;
+  json_t* root = json_load_file(WANVOX_CONFIG_PATH, 0, &error);
+  if (root == nullptr) return -1;
+
+  json_t* interval = json_is_object(root) ? json_object_get(root, "interval") : nullptr;
+  if (json_is_integer(interval) || json_is_real(interval)) {
+    cfg->interval = IntervalFromJson(interval);
+    logger->printf(6, "Setting Telematics Interval to %d\n",
+                   static_cast<int>(cfg->interval));
+  }
+  json_decref(root);
+  return 0;
+}
+
+int WriteConfigToDisk(char* text, unsigned int length) {
+  json_error_t error;
+  json_t* root = json_loadb(text, length, 0, &error);
+  if (root == nullptr) {
+    logger->printf(3, "Error parsing json payload\n");
+    return -1;
+  }
+  logger->printf(6, "Saving Config to file %s\n", WANVOX_CONFIG_PATH);
+  json_dump_file(root, WANVOX_CONFIG_PATH, 0);
+  json_decref(root);
+  return 0;
+}
+
+int CheckConfigChanged(__cfg* cfg) {
+  struct stat now;
+  if (stat(WANVOX_CONFIG_PATH, &now) != 0) return 0;
+  if (now.st_mtim.tv_nsec != cfg->st.st_mtim.tv_nsec) return -1;
+  if (now.st_mtim.tv_sec != cfg->st.st_mtim.tv_sec) return -1;
+  return 0;
+}

@@ -1,0 +1,28 @@
+#include "modem/ModemSnapshot.h"
+
+std::string GLOBAL_CELL_MODEL;
+std::string GLOBAL_CELL_REVISION;
+std::string GLOBAL_CELL_DEVICEID;
+std::string GLOBAL_CELL_IMEI;
+std::string GLOBAL_CELL_PHONENUMBER;
+std::string GLOBAL_CELL_SIMPATH;
+std::string GLOBAL_CELL_MODEMPATH;
+uint32_t GLOBAL_CELL_SIGNALQUALITY = 0;
+bool GLOBAL_CELL_SIGNALQUALITY_RECENT = false;
+uint32_t GLOBAL_CELL_ACCESSTECHNOLOGIES = 0;
+int32_t GLOBAL_MODEM_STATE = 0;
+uint32_t GLOBAL_MODEM_ERROR = 0;
+std::vector<uint32_t> GLOBAL_CELL_CURRENTBANDS;
+
+std::string GLOBAL_CELL_SIMID;
+
+std::string GLOBAL_OPERATORCODE;
+uint32_t GLOBAL_REG_STATE = 4;
+uint32_t GLOBAL_SIM_SUB_STATE = 0;
+
+double GLOBAL_RSSI = 0.0;
+double GLOBAL_RSRQ = 0.0;
+double GLOBAL_RSRP = 0.0;
+double GLOBAL_SNR = 0.0;
+
+Glib::RefPtr<Glib::MainLoop> loop;

@@ -1,0 +1,53 @@
+// Tested by tests/listeners_test.cpp (loopback run of a whole listener).
+#include "routers/RouterLink.h"
+
+#include "core/Globals.h"
+
+RouterLink::RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort)
+    : m_Clock(clock), m_Udp(clock), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}
+
+void RouterLink::Open(const char* address, int port, const char* broadcastAddress) {
+  m_bAnyAddress = (address == nullptr);
+  m_sAddress = m_bAnyAddress ? "" : address;
+  m_Port = port;
+  m_Udp.connect(address, port);
+  m_Udp.connect_broadcast(broadcastAddress, port);
+  m_Udp.refresh_local_addresses();
+}
+
+int RouterLink::Receive() {
+  if (!m_Udp.connected()) {
+    m_Clock.Sleep(kIdlePause);
+    return 0;
+  }
+  int n = m_Udp.receive_data(m_Buffer, kBufferSize);
+  // A failing select returns at once; pause so the loop does not spin.
+  if (n < 0) m_Clock.Sleep(kIdlePause);
+  return n;
+}
+
+void RouterLink::RefreshAddresses() {
+  m_Udp.refresh_local_addresses();
+  if (!m_Udp.connected() && m_Port != 0) {
+    m_Udp.connect(m_bAnyAddress ? nullptr : m_sAddress.c_str(), m_Port);
+  }
+}
+
+int RouterLink::Publish(const quarn::stCellularInfo& record, const char* handlerLine) {
+  return m_Quarn.SetModemInfo(record, handlerLine);
+}
+
+void RouterLink::Forward(int n) {
+  m_Udp.send_data_broadcast(m_Buffer, n);
+  if (debug <= 4) return;
+  logger->printf(6, "Forwarding message [%d]: ", n);
+  if (debug > 5) {
+    for (int i = 0; i < n; ++i) logger->printf(6, " %02x", m_Buffer[i]);
+  }
+  logger->printf(6, "\r\n");
+}
+
+void RouterLink::Close() {
+  m_Udp.disconnect();
+  m_Udp.disconnect_broadcast();
+}

@@ -1,0 +1,64 @@
+// RouterLink: the sockets and the publishing stack of one router listener:
+// its UDP endpoint, its Quarn client and its receive buffer. Owner thread
+// only; nothing here is shared.
+#ifndef WANVOX_ROUTERS_ROUTERLINK_H_
+#define WANVOX_ROUTERS_ROUTERLINK_H_
+
+#include <string>
+
+#include "core/Clock.h"
+#include "quarn_types.h"
+#include "routers/UDP.h"
+#include "service/QuarnLink.h"
+
+class RouterLink {
+ public:
+  static const int kBufferSize = 1024;          // longer datagrams are cut
+  static const unsigned int kIdlePause = 1000000;  // us, a pass that cannot receive
+
+  // |clock| must outlive the link. Builds the Quarn client; connects nothing.
+  RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort);
+
+  RouterLink(const RouterLink&) = delete;
+  RouterLink& operator=(const RouterLink&) = delete;
+
+  // Binds the receiving socket to |address| (null: every local address) and
+  // |port|, opens the broadcast socket to |broadcastAddress|:|port| and
+  // refreshes the own address list. A failure is reported by UDP; a
+  // receiving socket that could not be bound is bound again at each
+  // RefreshAddresses.
+  void Open(const char* address, int port, const char* broadcastAddress);
+
+  // Waits at most about 1 s for one datagram into buffer(). Returns its
+  // length, 0 when nothing usable came, -1 on error. Takes about 1 s even
+  // when the socket is unbound or failing, so the caller's loop never spins.
+  int Receive();
+
+  // Rebuilds the own address list, and retries the bind if it had failed.
+  void RefreshAddresses();
+
+  // SetModemInfo; |handlerLine| is logged first when debug > 3. A Thrift
+  // failure is logged by QuarnLink and gives -1.
+  int Publish(const quarn::stCellularInfo& record, const char* handlerLine);
+
+  // Broadcasts the first |n| bytes of buffer() and logs them (header when
+  // debug > 4, bytes when debug > 5).
+  void Forward(int n);
+
+  // Closes both sockets.
+  void Close();
+
+  unsigned char* buffer() { return m_Buffer; }
+  UDP& endpoint() { return m_Udp; }
+
+ private:
+  Clock& m_Clock;
+  UDP m_Udp;
+  QuarnLink m_Quarn;
+  std::string m_sAddress;  // bind address, empty for every address
+  bool m_bAnyAddress = true;
+  int m_Port = 0;
+  unsigned char m_Buffer[kBufferSize];
+};
+
+#endif  // WANVOX_ROUTERS_ROUTERLINK_H_

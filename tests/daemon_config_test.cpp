@@ -1,0 +1,132 @@
+// Runs under tests/sandboxed: /etc is a scratch overlay there.
+#include "core/DaemonConfig.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DaemonConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(0, system("mkdir -p " WANVOX_CONFIG_DIR));
+    remove(WANVOX_CONFIG_PATH);
+  }
+
+  static void WriteFile(const std::string& text) { std::ofstream(WANVOX_CONFIG_PATH) << text; }
+
+  static std::string ReadFile() {
+    std::ifstream in(WANVOX_CONFIG_PATH);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // Runs |load| with standard output captured; returns what it printed.
+  template <typename F>
+  static std::string Captured(F load) {
+    testing::internal::CaptureStdout();
+    load();
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+  }
+
+  static void SetModificationTime(time_t seconds, long nanoseconds) {
+    struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, WANVOX_CONFIG_PATH, times, 0));
+  }
+};
+
+TEST_F(DaemonConfigTest, LoadsTheInterval) {
+  const struct {
+    const char* text;
+    int result;
+    uint32_t interval;
+    const char* logged;
+  } cases[] = {
+      {"{\"interval\": 30}", 0, 30, "Setting Telematics Interval to 30\n"},
+      {"{\"interval\": 12.9}", 0, 12, "Setting Telematics Interval to 12\n"},
+      {"{\"interval\": -5}", 0, 0, "Setting Telematics Interval to 0\n"},
+      {"{\"interval\": 0}", 0, 0, "Setting Telematics Interval to 0\n"},
+      {"{\"interval\": 99999999999}", 0, 2147483647, "Setting Telematics Interval to 2147483647\n"},
+      {"{\"interval\": \"30\"}", 0, 60, ""},
+      {"{\"other\": 5}", 0, 60, ""},
+      {"[1, 2]", 0, 60, ""},
+      {"", -1, 60, ""},
+      {"{\"interval\": ", -1, 60, ""},
+  };
+  for (const auto& c : cases) {
+    WriteFile(c.text);
+    __cfg cfg = {};
+    cfg.interval = 7;
+    int result = 0;
+    std::string out = Captured([&] { result = LoadConfigFromDisk(&cfg); });
+    EXPECT_EQ(c.result, result) << c.text;
+    EXPECT_EQ(c.interval, cfg.interval) << c.text;
+    EXPECT_EQ(std::string("Loading Config from file /etc/ostrel/quarn/wanvox.conf\n") + c.logged,
+              out)
+        << c.text;
+  }
+}
+
+TEST_F(DaemonConfigTest, MissingFileGivesSixtyAndFailure) {
+  __cfg cfg = {};
+  EXPECT_EQ(-1, LoadConfigFromDisk(&cfg));
+  EXPECT_EQ(60u, cfg.interval);
+}
+
+TEST_F(DaemonConfigTest, WritesThroughJsonDump) {
+  char text[] = "{\"interval\":60}";
+  std::string out = Captured([&] { EXPECT_EQ(0, WriteConfigToDisk(text, 15)); });
+  EXPECT_EQ("Saving Config to file /etc/ostrel/quarn/wanvox.conf\n", out);
+  EXPECT_EQ("{\"interval\": 60}", ReadFile());
+}
+
+TEST_F(DaemonConfigTest, InvalidTextLeavesTheFileAlone) {
+  WriteFile("{\"interval\": 5}");
+  char text[] = "{not json";
+  std::string out = Captured([&] { EXPECT_EQ(-1, WriteConfigToDisk(text, 9)); });
+  EXPECT_EQ("Error parsing json payload\n", out);
+  EXPECT_EQ("{\"interval\": 5}", ReadFile());
+}
+
+TEST_F(DaemonConfigTest, ChangeIsTheModificationTime) {
+  WriteFile("{\"interval\": 5}");
+  SetModificationTime(1000, 500);
+  __cfg cfg = {};
+  LoadConfigFromDisk(&cfg);
+  EXPECT_EQ(0, CheckConfigChanged(&cfg));
+
+  SetModificationTime(1000, 501);  // nanoseconds alone count
+  EXPECT_EQ(-1, CheckConfigChanged(&cfg));
+  SetModificationTime(1001, 500);
+  EXPECT_EQ(-1, CheckConfigChanged(&cfg));
+  SetModificationTime(1000, 500);  // put back: no change
+  EXPECT_EQ(0, CheckConfigChanged(&cfg));
+
+  remove(WANVOX_CONFIG_PATH);
+  EXPECT_EQ(0, CheckConfigChanged(&cfg));
+}
+
+TEST_F(DaemonConfigTest, FailedParseStillTakesTheNewStatus) {
+  WriteFile("{\"interval\": 5}");
+  SetModificationTime(1000, 0);
+  __cfg cfg = {};
+  LoadConfigFromDisk(&cfg);
+  WriteFile("garbage");
+  SetModificationTime(2000, 0);
+  ASSERT_EQ(-1, CheckConfigChanged(&cfg));
+  EXPECT_EQ(-1, LoadConfigFromDisk(&cfg));
+  EXPECT_EQ(0, CheckConfigChanged(&cfg));
+  EXPECT_EQ(60u, cfg.interval);
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+#include "core/StatusPublisher.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/StatusRecords.h"
+#include "modem/CellularModem.h"
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
+#include "tests/FakeClock.h"
+
+namespace {
+
+const int32_t kStart = 100;  // uptime when the deadlines are first set
+
+struct Sent {
+  int32_t at;
+  std::string what;  // "status", "summary" or "broadcast"
+  quarn::stCellularInfo info;
+  quarn::stModemInfo summary;
+  std::string line;
+};
+
+class StatusPublisherTest : public ::testing::Test {
+ protected:
+  StatusPublisherTest() : bep_(0), event_(0) {
+    args_.modem = &modem_;
+    args_.bep = &bep_;
+    args_.event = &event_;
+    cfg_ = {};
+    cfg_.interval = 20;
+    clock_.AdvanceSeconds(kStart);
+  }
+
+  StatusPublisher::Outputs Recorder() {
+    StatusPublisher::Outputs outputs;
+    outputs.status = [this](const quarn::stCellularInfo& info, const char* line) {
+      sent_.push_back({clock_.Seconds(), "status", info, {}, line});
+      return 0;
+    };
+    outputs.summary = [this](const quarn::stModemInfo& summary) {
+      sent_.push_back({clock_.Seconds(), "summary", {}, summary, ""});
+      return 0;
+    };
+    outputs.broadcast = [this](unsigned char*, int length) {
+      sent_.push_back({clock_.Seconds(), "broadcast", {}, {}, std::to_string(length)});
+      return 0;
+    };
+    return outputs;
+  }
+
+  // Runs 250 ms passes until the fake uptime reaches |until|.
+  void RunUntil(StatusPublisher& publisher, int32_t until) {
+    while (clock_.Seconds() < until) {
+      publisher.RunPass();
+      clock_.clock.Sleep(250000);
+    }
+  }
+
+  std::vector<int32_t> Times(const std::string& what) const {
+    std::vector<int32_t> times;
+    for (const Sent& s : sent_) {
+      if (s.what == what) times.push_back(s.at - kStart);
+    }
+    return times;
+  }
+
+  FakeClock clock_;
+  CellularModem modem_;
+  BEPMessage bep_;
+  EventMessage event_;
+  __handler_args args_;
+  __cfg cfg_;
+  std::vector<Sent> sent_;
+};
+
+using Seconds = std::vector<int32_t>;
+
+TEST_F(StatusPublisherTest, WithoutModemSendsTheNoModemRecordEverySixSeconds) {
+  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  publisher.SetFirstDeadlines(kStart);
+  RunUntil(publisher, kStart + 30);
+
+  EXPECT_EQ(Seconds({11, 17, 23, 29}), Times("status"));
+  EXPECT_EQ(Seconds({}), Times("broadcast"));
+  EXPECT_EQ(Seconds({}), Times("summary"));
+  EXPECT_EQ("SetMDM None Handler\r\n", sent_[0].line);
+  EXPECT_EQ(quarn::eCellularDeviceTypes::NONE, sent_[0].info.device_type);
+}
+
+TEST_F(StatusPublisherTest, RunningModemIsBroadcastPublishedAndSummarised) {
+  modem_.m_State = Running;
+  modem_.m_bModemFound = true;
+  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  publisher.SetFirstDeadlines(kStart);
+  RunUntil(publisher, kStart + 43);
+
+  EXPECT_EQ(Seconds({6, 12, 18, 24, 30, 36, 42}), Times("broadcast"));
+  EXPECT_EQ(Seconds({11, 17, 23, 29, 35, 41}), Times("status"));
+  EXPECT_EQ(Seconds({21, 42}), Times("summary"));
+  EXPECT_EQ("SetMDM Internal Handler\r\n", sent_[1].line);  // after the broadcast at 6
+  EXPECT_EQ("53", sent_[0].line);  // the empty internal BEP report
+}
+
+TEST_F(StatusPublisherTest, HeardRouterSilencesTheInternalModem) {
+  struct Case {
+    bool bep, event;
+    const char* model;
+    const char* network;
+  } cases[] = {
+      {true, false, "BT-6800", "N/A"},
+      {false, true, "GX450-Sierra", "LTE net"},
+      {true, true, "BT-6800", "N/A"},  // BEP wins over events
+  };
+  for (const Case& c : cases) {
+    sent_.clear();
+    modem_.m_State = Running;
+    modem_.m_bModemFound = true;
+    bep_.Model = "BT-6800";
+    bep_.rssi = -75;
+    event_.networkText = "LTE net";
+    args_.bepActive = c.bep;
+    args_.eventActive = c.event;
+    StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+    publisher.SetFirstDeadlines(clock_.Seconds());
+    RunUntil(publisher, clock_.Seconds() + 22);
+
+    ASSERT_EQ(1u, sent_.size()) << c.model;
+    EXPECT_EQ("summary", sent_[0].what);
+    EXPECT_EQ(c.model, sent_[0].summary.sModel);
+    EXPECT_EQ(c.network, sent_[0].summary.sNetwork);
+  }
+}
+
+TEST_F(StatusPublisherTest, ZeroIntervalSendsNoSummary) {
+  modem_.m_State = Running;
+  cfg_.interval = 0;
+  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  publisher.SetFirstDeadlines(kStart);
+  RunUntil(publisher, kStart + 30);
+  EXPECT_EQ(Seconds({}), Times("summary"));
+  EXPECT_EQ(Seconds({11, 17, 23, 29}), Times("status"));
+}
+
+TEST_F(StatusPublisherTest, FailedUptimeReadingKeepsTheLastOne) {
+  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  publisher.SetFirstDeadlines(kStart);
+  clock_.failing = true;
+  RunUntil(publisher, kStart + 30);
+  EXPECT_EQ(Seconds({}), Times("status"));
+  clock_.failing = false;
+  RunUntil(publisher, kStart + 31);
+  EXPECT_EQ(Seconds({30}), Times("status"));
+}
+
+// Runs under tests/sandboxed: /etc is a scratch overlay there.
+TEST_F(StatusPublisherTest, ChangedSettingsRestartStatusAndSummaryDeadlines) {
+  ASSERT_EQ(0, system("mkdir -p " WANVOX_CONFIG_DIR));
+  std::ofstream(WANVOX_CONFIG_PATH) << "{\"interval\": 20}";
+  LoadConfigFromDisk(&cfg_);
+  cfg_.lastCheck = kStart;
+  cfg_.nextCheck = kStart + 15;
+  modem_.m_State = Running;
+  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  publisher.SetFirstDeadlines(kStart);
+
+  RunUntil(publisher, kStart + 14);
+  std::ofstream(WANVOX_CONFIG_PATH) << "{\"interval\": 7}";
+  struct timespec later[2] = {{5000, 0}, {5000, 0}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, WANVOX_CONFIG_PATH, later, 0));
+  RunUntil(publisher, kStart + 40);
+
+  // The check at 16 reloads: status at 16+11, summaries every 8 from 16.
+  EXPECT_EQ(7u, cfg_.interval);
+  EXPECT_EQ(Seconds({11, 27, 33, 39}), Times("status"));
+  EXPECT_EQ(Seconds({24, 32}), Times("summary"));
+  EXPECT_EQ(kStart + 32, cfg_.lastCheck);
+  EXPECT_EQ(kStart + 47, cfg_.nextCheck);
+}
+
+TEST(StatusRecordsTest, StatesOutsideTheEnumerationsBecomeNeutral) {
+  const struct {
+    int32_t stored, modem, registration, subscription;
+  } cases[] = {
+      {-1, -1, 4, 0},  {0, 0, 0, 0},    {1, 1, 1, 1},    {3, 3, 3, 3},   {4, 4, 4, 0},
+      {10, 10, 10, 0}, {11, 11, 4, 0},  {12, 0, 4, 0},   {254, 0, 4, 0}, {255, -1, 4, 0},
+      {256, 0, 4, 0},  {-2, 0, 4, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.modem, ClampModemState(c.stored)) << c.stored;
+    EXPECT_EQ(c.registration, ClampRegistrationState(c.stored)) << c.stored;
+    EXPECT_EQ(c.subscription, ClampSubscriptionState(c.stored)) << c.stored;
+  }
+}
+
+TEST(StatusRecordsTest, InternalRecordPublishesAddressOnlyWhileRegistered) {
+  CellularModem modem;
+  modem.m_sIPAddress = "100.64.0.2";
+  modem.m_sIPv6Address = "";
+  modem.m_bRegistered = false;
+  EXPECT_EQ("", BuildInternalRecord(modem).ip);
+  modem.m_bRegistered = true;
+  EXPECT_EQ("100.64.0.2", BuildInternalRecord(modem).ip);
+  modem.m_sIPv6Address = "2001:db8::2";
+  EXPECT_EQ("2001:db8::2", BuildInternalRecord(modem).ip);
+
+  quarn::stCellularInfo info = BuildInternalRecord(modem);
+  EXPECT_EQ(quarn::eCellularDeviceTypes::INTERNAL, info.device_type);
+  EXPECT_TRUE(info.__isset.gps_mode);
+  EXPECT_EQ(0, info.gps_mode);
+  EXPECT_FALSE(info.__isset.age_of_data);
+}
+
+TEST(StatusRecordsTest, NoModemRecordSetsEveryTextEmptyAndLeavesErrorOut) {
+  quarn::stCellularInfo info = BuildNoModemRecord();
+  EXPECT_TRUE(info.__isset.modemid && info.__isset.rssi && info.__isset.firmware &&
+              info.__isset.ip && info.__isset.phone_number && info.__isset.network_type &&
+              info.__isset.apn && info.__isset.sim_id && info.__isset.current_bands &&
+              info.__isset.roaming);
+  EXPECT_EQ(-1, info.gps_mode);
+  EXPECT_EQ(quarn::eCellularLTERegistrationState::MODEM_3GPP_REGISTRATION_STATE_UNKNOWN,
+            info.modem_lte_registration_state);
+  EXPECT_FALSE(info.__isset.modem_error);
+  EXPECT_FALSE(info.__isset.age_of_data);
+}
+
+TEST(StatusRecordsTest, SummariesCarryTheRouterSignalText) {
+  BEPMessage bep(0);
+  EventMessage event(0);
+  const struct {
+    int8_t bepRssi;
+    const char* bepText;
+    int eventRssi;
+    const char* eventText;
+  } cases[] = {
+      {-75, "75", -75, "-75"},
+      {0, "0", 300, "44"},  // the event value's low byte, signed
+      {-128, "128", 200, "-56"},
+  };
+  for (const auto& c : cases) {
+    bep.rssi = c.bepRssi;
+    event.rssi = c.eventRssi;
+    EXPECT_EQ(c.bepText, BuildBEPSummary(bep).sRSSI);
+    EXPECT_EQ(c.eventText, BuildEventSummary(event).sRSSI);
+  }
+  EXPECT_FALSE(BuildBEPSummary(bep).__isset.sRegState);
+  EXPECT_FALSE(BuildEventSummary(event).__isset.OperatorCode);
+}
+
+}  // namespace
