@@ -1,5 +1,6 @@
 #include "modem/CellularConfig.h"
 
+const char* const kCellularDirectory = "/etc/ostrel/cell";
 const char* const kDefaultAPN = WANVOX_DEFAULT_APN;
 
 std::string DefaultCellularConfig() {

@@ -113,19 +113,20 @@ class CellularModem {
   Probes m_Probes;                         // modem thread; set before run()
 
  private:
-  // One pass of run() per state; each returns when the pass is over.
+  // One pass of run() per state; each returns when its pass is over.
   void HandleAttached();
   void HandleQuerying(int32_t now);
-  void HandleRunning(int32_t now);
+  void HandleRunning(int32_t* now);
   void HandleShutdown();
   void HandleError();
   void HandleIdle();
   void LoadOrCreateConfig();
   void LogModemType();
+  // After a successful identity query: the BEP mirror and identity files.
+  void RecordIdentity();
 
-  // BEP mirror steps: copy under m_InfoLock, release, write under the BEP
-  // lock.
-  void MirrorIdentity();
+  // BEP mirror writes. Each copies what it needs under m_InfoLock, releases
+  // it, then writes the copies under the BEP message's lock.
   void MirrorImei(const std::string& imei);
   void MirrorRadio(bool haveAddress);
   void MirrorRssi();
@@ -133,6 +134,13 @@ class CellularModem {
   void ClearMirror();
 
   int WriteIdentityFile(const char* name, const std::string& value);
+
+  // Copies one member under m_InfoLock.
+  template <typename T>
+  T Locked(const T& member) {
+    std::lock_guard<std::mutex> hold(m_InfoLock);
+    return member;
+  }
 
   Clock& m_Clock;
   int32_t m_RadioDeadline;                 // modem thread only

@@ -48,7 +48,7 @@ struct LteSignal {
 LteSignal ReadLteSignal(const Glib::VariantBase& lte);
 
 // Each stores the value and returns true only when |value| has the D-Bus
-// type named (a string reader accepts "s", or "o" for ReadObjectPath).
+// type "s" or "u" respectively; otherwise |out| is left alone.
 bool ReadString(const Glib::VariantBase& value, std::string* out);
 bool ReadUint32(const Glib::VariantBase& value, uint32_t* out);
 

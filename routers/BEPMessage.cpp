@@ -77,41 +77,7 @@ bool nmeaField(const std::string& sentence, int index, long* value) {
 
 }  // namespace
 
-BEPMessage::BEPMessage(int debugLevel)
-    : debugLevel(debugLevel),
-      buffer(nullptr),
-      position(0),
-      length(0),
-      auCode(0),
-      acCode(0),
-      qidLow(0),
-      qidHigh(0),
-      flag3(0),
-      flag2(0),
-      flag1(0),
-      ack(0),
-      app(0),
-      ver(0),
-      seq(0),
-      pktLen(0),
-      evtId(0),
-      elementMap(0),
-      goCode(0),
-      ipCode(0),
-      miCode(0),
-      rfCode(0),
-      ioCode(0),
-      gpCode(0),
-      gpsFixQuality(0),
-      modelId(0),
-      rssi(0),
-      roaming(0),
-      ipAddress(0),
-      ioValues{},
-      ioInputs{},
-      ioOutputs{} {
-  reset();
-}
+BEPMessage::BEPMessage(int debugLevel) : debugLevel(debugLevel) { reset(); }
 
 BEPMessage::~BEPMessage() = default;
 
@@ -162,7 +128,7 @@ int BEPMessage::parseHeader() {
   read16(&pktLen);
   read16(&evtId);
   read32(&mapBigEndian);
-  elementMap = __builtin_bswap32(mapBigEndian);
+  elementMap = __builtin_bswap32(mapBigEndian);  // the one big-endian field
 
   GenerateDeviceID();
   if (debugLevel > 2) {

@@ -75,35 +75,35 @@ class BEPMessage {
   std::mutex mutex;
   const int debugLevel;                   // set once by the constructor
 
-  const unsigned char* buffer;  // mutex; the datagram, valid during parse only
-  unsigned int position;        // mutex; read position in buffer
-  int length;                   // mutex; datagram length
+  const unsigned char* buffer = nullptr;  // mutex; the datagram, during parse only
+  unsigned int position = 0;              // mutex; read position in buffer
+  int length = 0;                         // mutex; datagram length
 
-  uint8_t auCode, acCode;                 // mutex; from flags byte A
-  uint32_t qidLow, qidHigh;               // mutex
-  uint8_t flag3, flag2, flag1, ack;       // mutex; bits 3..0 of flags byte B
-  uint8_t app, ver;                       // mutex
-  uint32_t seq;                           // mutex
-  uint16_t pktLen, evtId;                 // mutex
-  uint32_t elementMap;                    // mutex; host order
-  int goCode, ipCode, miCode, rfCode, ioCode, gpCode;  // mutex
+  uint8_t auCode = 0, acCode = 0;         // mutex; from flags byte A
+  uint32_t qidLow = 0, qidHigh = 0;       // mutex
+  uint8_t flag3 = 0, flag2 = 0, flag1 = 0, ack = 0;  // mutex; flags byte B bits 3..0
+  uint8_t app = 0, ver = 0;               // mutex
+  uint32_t seq = 0;                       // mutex
+  uint16_t pktLen = 0, evtId = 0;         // mutex
+  uint32_t elementMap = 0;                // mutex; host order
+  int goCode = 0, ipCode = 0, miCode = 0, rfCode = 0, ioCode = 0, gpCode = 0;  // mutex
   std::string esnDecimal, esnHex;         // mutex
-  int gpsFixQuality;                      // mutex
-  uint32_t modelId;                       // mutex
+  int gpsFixQuality = 0;                  // mutex
+  uint32_t modelId = 0;                   // mutex
   std::string m_ModemName, configVersion, prlVersion, Phone, serialNumber,
       gpsVersion, rfVersion, hwVersion, osVersion, bootVersion,
       simCardNumber;                      // mutex; MI texts
   std::string network, provider;          // mutex
   std::string firmwareVersion;            // mutex
   std::string deviceId;                   // mutex
-  int8_t rssi;                            // mutex; dBm
-  uint8_t roaming;                        // mutex; non-zero while roaming
+  int8_t rssi = 0;                        // mutex; dBm
+  uint8_t roaming = 0;                    // mutex; non-zero while roaming
   std::string Model;                      // mutex
   std::string ipAddressText;              // mutex; dotted form of ipAddress
-  uint32_t ipAddress;                     // mutex
-  uint32_t ioValues[4];                   // mutex
-  uint8_t ioInputs[4];                    // mutex; 0 or 1
-  uint8_t ioOutputs[3];                   // mutex; 0 or 1
+  uint32_t ipAddress = 0;                 // mutex
+  uint32_t ioValues[4] = {};              // mutex
+  uint8_t ioInputs[4] = {};               // mutex; 0 or 1
+  uint8_t ioOutputs[3] = {};              // mutex; 0 or 1
   std::string gpsSentences;               // mutex
 
  private:

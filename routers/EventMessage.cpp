@@ -58,16 +58,10 @@ std::string ioFlag(const char* value) {
 
 }  // namespace
 
-EventMessage::EventMessage(uint8_t debugLevel)
-    : buffer(nullptr),
-      length(0),
-      relayed(false),
-      debugLevel(debugLevel),
-      rssi(0),
-      roaming(0),
-      gpsMode(0),
-      floatValues{},
-      firmware("N/A") {
+EventMessage::EventMessage(uint8_t debugLevel) : debugLevel(debugLevel) {
+  // Warns when the libxml2 in use is older than 2.9.1 or of another major
+  // version. It also initialises the parser, which must happen on the main
+  // thread before the listener uses it.
   xmlCheckVersion(20901);
 }
 

@@ -46,21 +46,21 @@ class EventMessage {
 
   // Everything below is guarded by `mutex`.
   std::mutex mutex;
-  const unsigned char* buffer;  // mutex; the datagram, valid during parse only
-  int length;                   // mutex
-  bool relayed;                 // mutex; of the last IMEI-form header
+  const unsigned char* buffer = nullptr;  // mutex; the datagram, during parse only
+  int length = 0;               // mutex
+  bool relayed = false;         // mutex; of the last IMEI-form header
   const uint8_t debugLevel;     // set once by the constructor
   std::string deviceId;         // mutex; of the last IMEI-form header
   std::string phoneNumber;      // mutex; element 17
-  int rssi;                     // mutex; element 261
+  int rssi = 0;                 // mutex; element 261
   std::string networkType;      // mutex; element 264, converted
   std::string ipAddress;        // mutex; element 301
   std::string networkText;      // mutex; element 770
-  int roaming;                  // mutex; element 259, 0 or 1
-  int gpsMode;                  // mutex; element 900
+  int roaming = 0;              // mutex; element 259, 0 or 1
+  int gpsMode = 0;              // mutex; element 900
   std::string ioFlags[6];       // mutex; elements 851-854, 859, 860: "\1" or "\0"
-  float floatValues[4];         // mutex; elements 855, 856, 857, 266
-  std::string firmware;         // always "N/A"
+  float floatValues[4] = {};    // mutex; elements 855, 856, 857, 266
+  std::string firmware = "N/A";  // never changes
 
  private:
   void decodeNode(xmlNode* node);

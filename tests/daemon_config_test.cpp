@@ -2,6 +2,7 @@
 #include "core/DaemonConfig.h"
 
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/time.h>
 
 #include <cstdio>

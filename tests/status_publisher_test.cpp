@@ -1,6 +1,7 @@
 #include "core/StatusPublisher.h"
 
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/time.h>
 
 #include <cstdlib>

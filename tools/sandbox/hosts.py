@@ -4,7 +4,7 @@ import os
 
 from sandbox import netns
 from sandbox.mountview import MountView
-from sandbox.process import Process, environment, unique_name
+from sandbox.process import Process, environment
 
 FIRST_LAN_HOST = 100
 DEFAULT_BUILD_DIR = "/work/main/build"
@@ -12,6 +12,15 @@ DEFAULT_BUILD_DIR = "/work/main/build"
 
 def build_dir():
     return os.environ.get("WANVOX_BUILD_DIR", DEFAULT_BUILD_DIR)
+
+
+def daemon_binary():
+    """The build's `wanvox`: at the top of the build directory or under core/ where CMake puts it."""
+    for candidate in ("wanvox", "core/wanvox"):
+        binary = os.path.join(build_dir(), candidate)
+        if os.access(binary, os.X_OK) and not os.path.isdir(binary):
+            return binary
+    raise FileNotFoundError("no wanvox binary in %s (set WANVOX_BUILD_DIR)" % build_dir())
 
 
 class Lan:
@@ -98,10 +107,7 @@ class Gateway:
                                        cwd=cwd, view=self.view if view else None))
 
     def start_daemon(self, args=(), env=None, name="wanvox"):
-        binary = os.path.join(build_dir(), "wanvox")
-        if not os.access(binary, os.X_OK):
-            raise FileNotFoundError("no daemon binary at %s (set WANVOX_BUILD_DIR)" % binary)
-        return self.start([binary] + list(args), env=env, name=name)
+        return self.start([daemon_binary()] + list(args), env=env, name=name)
 
     def close(self):
         self.view.close()

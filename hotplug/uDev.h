@@ -1,0 +1,74 @@
+// uDev: finds the internal modem's command port with libudev and follows it
+// through hot-plug. Udev thread, except finish() (main thread).
+#ifndef WANVOX_HOTPLUG_UDEV_H_
+#define WANVOX_HOTPLUG_UDEV_H_
+
+#include <atomic>
+#include <cstdint>
+
+#include "core/Clock.h"
+#include "hotplug/ModemTable.h"
+#include "hotplug/TtyDevice.h"
+
+class CellularModem;
+struct udev_device;
+
+class uDev {
+ public:
+  // Seconds between manual scans while the modem is offline.
+  static const int32_t kManualScanSeconds = 15;
+
+  // |clock| gives the monitor's uptime readings and its one-second sleep; it
+  // must outlive the object.
+  explicit uDev(Clock& clock = Clock::System());
+  virtual ~uDev();
+
+  uDev(const uDev&) = delete;
+  uDev& operator=(const uDev&) = delete;
+
+  // One pass over all tty devices; announces every port of a known modem
+  // (the last one found wins). Returns the number of announcements, or -3
+  // after "Can't create udev" when there is no udev context.
+  int Scan(uint8_t debug, CellularModem* modem);
+
+  // The hot-plug loop: at most one tty event a second, and a manual Scan
+  // every 15 s while the modem is Offline. Returns 0 once finish() was
+  // called, -3 after "Can't create udev".
+  int Monitor(uint8_t debug, CellularModem* modem);
+
+  // Makes Monitor return within about a second. Any thread.
+  void finish();
+
+  // Logs every udev property of |dev| as "name: value".
+  void list_properties(udev_device* dev);
+
+  // The decisions of Scan and Monitor on one device, public so that tests
+  // can drive them with plain devices.
+  //
+  // Scan: announces |tty| if it is the port of a modem the scan knows.
+  // Returns true when it did.
+  bool ScanDevice(uint8_t debug, const TtyDevice& tty, CellularModem* modem);
+  // Monitor: logs the event, hands a removed node to RemovePath, and
+  // announces the port of any known modem, whatever the action.
+  void HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem);
+  // Monitor, after each pass's sleep: while the modem is Offline, reads the
+  // uptime into *now (kept when the reading fails) and runs Scan once it is
+  // past *nextScan, which then moves 15 s on.
+  void ManualScanIfDue(uint8_t debug, CellularModem* modem, int32_t* now,
+                       int32_t* nextScan);
+
+ private:
+  enum class Origin { kScan, kMonitor };
+
+  void Announce(uint8_t debug, Origin origin, const ModemRow& row,
+                const TtyDevice& tty, const std::string& port,
+                CellularModem* modem);
+  void LogRowLines(Origin origin, const ModemRow& row, const TtyDevice& tty);
+  void LogUsbParent(const UsbParent& usb);
+  void LogProperties(const TtyDevice& tty);
+
+  Clock& m_Clock;
+  std::atomic<bool> m_bFinish;  // set by finish() on the main thread
+};
+
+#endif  // WANVOX_HOTPLUG_UDEV_H_

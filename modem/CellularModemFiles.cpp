@@ -1,0 +1,120 @@
+// cellular.conf and the identity files in /etc/ostrel/cell. The identity
+// files are compared before they are written so that the flash is only
+// touched when the IMEI or the SIM changes. Tested by
+// tests/cellular_files_test.cpp.
+#include "modem/CellularModem.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include <jansson.h>
+
+#include "core/Globals.h"
+
+namespace {
+
+std::string CellPath(const char* name) {
+  return std::string(kCellularDirectory) + "/" + name;
+}
+
+// At most 64 bytes, up to the first NUL, without trailing " \n\r\t".
+std::string ReadStoredValue(FILE* file) {
+  char bytes[64];
+  const size_t count = fread(bytes, 1, sizeof(bytes), file);
+  std::string value(bytes, strnlen(bytes, count));
+  const size_t end = value.find_last_not_of(" \n\r\t");
+  value.erase(end == std::string::npos ? 0 : end + 1);
+  return value;
+}
+
+// Slot from "slot" ("A" unless it is a string) and the APN of that slot, or
+// the default APN when that key holds no string.
+void ReadSlotAndApn(json_t* root, std::string* slot, std::string* apn) {
+  json_t* value = json_object_get(root, "slot");
+  *slot = json_is_string(value) ? json_string_value(value) : "A";
+  lgr->printf(6, "Using Cellular Slot %s\n", slot->c_str());
+  value = json_object_get(root, *slot == "B" ? "apn_b" : "apn");
+  if (json_is_string(value)) {
+    *apn = json_string_value(value);
+    lgr->printf(6, "Setting Cellular APN to %s\n", apn->c_str());
+  } else {
+    *apn = kDefaultAPN;
+  }
+}
+
+}  // namespace
+
+int CellularModem::LoadConfigFromDisk(__cellular_cfg* cfg) {
+  const std::string path = CellPath("cellular.conf");
+  lgr->printf(6, "Loading Config from file %s\n", path.c_str());
+  struct stat status = {};
+  stat(path.c_str(), &status);
+  std::string apn = kDefaultAPN;
+  std::string slot;
+  int result = -1;
+  json_error_t error;
+  json_t* root = json_load_file(path.c_str(), 0, &error);
+  if (root != nullptr) {
+    if (json_is_number(json_object_get(root, "version"))) {
+      ReadSlotAndApn(root, &slot, &apn);
+      result = 0;
+    }
+    json_decref(root);
+  }
+  std::lock_guard<std::mutex> hold(m_InfoLock);
+  cfg->fileStatus = status;
+  cfg->apn = apn;
+  if (result == 0) cfg->slot = slot;
+  return result;
+}
+
+int CellularModem::WriteConfigToDisk(char* json, unsigned int len) {
+  json_error_t error;
+  json_t* root = json_loadb(json, len, 0, &error);
+  if (root == nullptr) {
+    lgr->printf(3, "Error parsing json payload\n");
+    return -1;
+  }
+  const std::string path = CellPath("cellular.conf");
+  lgr->printf(6, "Saving Config to file %s\n", path.c_str());
+  json_dump_file(root, path.c_str(), 0);
+  json_decref(root);
+  return 0;
+}
+
+int CellularModem::WriteIMEIToDisk() { return WriteIdentityFile("IMEI", Locked(m_sIMEI)); }
+
+int CellularModem::WriteSIMIDToDisk() {
+  std::string simId, slot;
+  {
+    std::lock_guard<std::mutex> hold(m_InfoLock);
+    simId = m_sSimId;
+    slot = m_Config.slot;
+  }
+  return WriteIdentityFile(slot == "B" ? "SIMID_B" : "SIMID", simId);
+}
+
+int CellularModem::WriteIdentityFile(const char* name, const std::string& value) {
+  const std::string path = CellPath(name);
+  std::string stored;
+  FILE* file = fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    const std::string mkdir = std::string("mkdir -p ") + kCellularDirectory;
+    const int ignored = system(mkdir.c_str());  // a failure shows at the open below
+    (void)ignored;
+  } else {
+    stored = ReadStoredValue(file);
+    fclose(file);
+  }
+  if (stored == value) return 0;
+  file = fopen(path.c_str(), "w+");
+  if (file == nullptr) return -1;
+  fwrite(value.data(), 1, value.size(), file);
+  fclose(file);
+  return 0;
+}

@@ -1,0 +1,154 @@
+// The run-state machine of the modem thread. One pass handles the state
+// read at its start; a state the udev thread stores during a pass may be
+// replaced by that pass's own transition. Every sleep and uptime reading
+// goes through m_Clock. Tested by tests/cellular_modem_run_test.cpp.
+#include "modem/CellularModem.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "core/Globals.h"
+#include "routers/BEPMessage.h"
+
+namespace {
+
+const unsigned int kSecond = 1000000;        // microseconds
+const unsigned int kIdlePoll = 250000;
+const unsigned int kQueryRetry = 10 * kSecond;
+const int kErrorWaitSeconds = 20;
+const int32_t kRefreshPeriod = 5;            // seconds, strictly exceeded
+
+}  // namespace
+
+int CellularModem::run() {
+  int32_t now = 0;
+  while (!m_bStopped) {
+    m_Clock.Uptime(&now);
+    switch (m_State.load()) {
+      case Attached: HandleAttached(); break;
+      case Detected: m_State = Querying; break;
+      case Querying: HandleQuerying(now); break;
+      case Running: HandleRunning(&now); break;
+      case Shutdown: HandleShutdown(); break;
+      case Error: HandleError(); break;
+      default: HandleIdle(); break;
+    }
+  }
+  return 0;
+}
+
+void CellularModem::HandleAttached() {
+  lgr->printf(6, "State: Modem Attached\r\n");
+  LoadOrCreateConfig();
+  LogModemType();
+  m_State = Detected;
+}
+
+void CellularModem::LoadOrCreateConfig() {
+  const std::string mkdir = std::string("mkdir -p ") + kCellularDirectory;
+  // Not checked: a failure shows up as a settings file that cannot be written.
+  const int ignored = system(mkdir.c_str());
+  (void)ignored;
+  if (LoadConfigFromDisk(&m_Config) < 0) {
+    std::string document = DefaultCellularConfig();
+    WriteConfigToDisk(&document[0], static_cast<unsigned int>(document.size()));
+    LoadConfigFromDisk(&m_Config);
+  }
+}
+
+void CellularModem::LogModemType() {
+  switch (m_ModemType.load()) {
+    case NimbelinkGemalto: lgr->printf(6, "Detected Modem: Nimbelink Gemalto\r\n"); break;
+    case NimbelinkTelitLE910: lgr->printf(6, "Detected Modem: Nimbelink Telit LE910\r\n"); break;
+    case NimbelinkTelitHE910: lgr->printf(6, "Detected Modem: Nimbelink Telit HE910\r\n"); break;
+    case SierraEM7565:
+    case SierraEM7565Alt: lgr->printf(6, "Detected Modem: Sierra EM7565\r\n"); break;
+    case NimbelinkTelitLE910EUV2:
+      lgr->printf(6, "Detected Modem: Nimbelink Telit LE910-EU V2\r\n");
+      break;
+    default: lgr->printf(6, "Detected Modem: Unknown\r\n"); break;
+  }
+}
+
+void CellularModem::HandleQuerying(int32_t now) {
+  m_bModemFound = true;
+  if (m_Probes.identity() != 0) {
+    if (m_bStopRequest) m_State = Shutdown;
+    m_Clock.Sleep(kQueryRetry);
+    return;
+  }
+  RecordIdentity();
+  m_State = Running;
+  lgr->printf(6, "State: Modem Running\r\n");
+  m_Probes.radio();
+  MirrorModel();
+  m_RadioDeadline = now;
+  m_IdentityDeadline = now + kRefreshPeriod;
+}
+
+void CellularModem::RecordIdentity() {
+  std::string revision, simId, imei, phone;
+  {
+    std::lock_guard<std::mutex> hold(m_InfoLock);
+    revision = m_sRevision;
+    simId = m_sSimId;
+    imei = m_sIMEI;
+    phone = m_sPhoneNumber;
+  }
+  {
+    std::lock_guard<std::mutex> hold(m_pBEPMessage->mutex);
+    m_pBEPMessage->firmwareVersion = revision;
+  }
+  if (!simId.empty()) WriteSIMIDToDisk();
+  if (!imei.empty()) {
+    MirrorImei(imei);
+    WriteIMEIToDisk();
+  }
+  std::lock_guard<std::mutex> hold(m_pBEPMessage->mutex);
+  if (!phone.empty()) m_pBEPMessage->Phone = phone;
+  m_pBEPMessage->app = 1;
+  m_pBEPMessage->ver = 1;
+}
+
+void CellularModem::HandleRunning(int32_t* now) {
+  m_Clock.Uptime(now);
+  if (m_RadioDeadline > 0 && *now > m_RadioDeadline) {
+    m_RadioDeadline = *now + kRefreshPeriod;
+    m_Probes.radio();
+    MirrorRadio(m_Probes.addresses() == 0);
+  }
+  if (m_IdentityDeadline > 0 && *now > m_IdentityDeadline) {
+    m_IdentityDeadline = *now + kRefreshPeriod;
+    if (m_Probes.identity() != 0) {
+      lgr->printf(6, "Error: Modem Lost\r\n");
+      m_State = Error;
+    } else {
+      MirrorRssi();
+    }
+  }
+  m_Clock.Sleep(kSecond);
+  if (m_bStopRequest) m_State = Shutdown;
+}
+
+void CellularModem::HandleShutdown() {
+  lgr->printf(6, "State: Modem Shutdown\r\n");
+  m_bStopped = true;
+  m_State = NoModem;
+}
+
+// A stop request only shortens the wait: the modem is attached once more
+// before the stop is honoured.
+void CellularModem::HandleError() {
+  lgr->printf(6, "State: Modem Error %s\r\n", "");
+  ResetInfo();
+  for (int waited = 0; waited < kErrorWaitSeconds && !m_bStopRequest; ++waited) {
+    m_Clock.Sleep(kSecond);
+  }
+  m_State = Attached;
+}
+
+void CellularModem::HandleIdle() {
+  m_Clock.Sleep(kIdlePoll);
+  if (m_bStopRequest) m_bStopped = true;
+}

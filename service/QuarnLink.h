@@ -1,0 +1,41 @@
+// QuarnLink: the Quarn client stack of one publishing thread (main's status
+// publisher or one router listener). Only the thread that built it calls it;
+// no Thrift object is shared between threads.
+#ifndef WANVOX_SERVICE_QUARNLINK_H_
+#define WANVOX_SERVICE_QUARNLINK_H_
+
+#include <memory>
+#include <string>
+
+#include "quarn_types.h"
+
+namespace apache { namespace thrift { namespace transport { class TTransport; } } }
+namespace quarn { class QuarnClient; }
+
+class QuarnLink {
+ public:
+  // Builds TSocket(host, port) / TBufferedTransport (512/512) /
+  // TBinaryProtocol (strict write, lenient read) / QuarnClient. Connects
+  // nothing: each publication opens its own connection.
+  explicit QuarnLink(const std::string& host = "localhost", int port = 9090);
+  ~QuarnLink();
+
+  QuarnLink(const QuarnLink&) = delete;
+  QuarnLink& operator=(const QuarnLink&) = delete;
+
+  // open(); if |handlerLine| is not null and debug > 3, log it through
+  // logger at 6; SetModemInfo(info); close(). Returns 0 on success. On a
+  // Thrift failure logs "Error: <text>\n" through logger at 6 and returns
+  // -1; the connection is then left as it is, and the next publication
+  // starts a new one. The service's answer value is ignored.
+  int SetModemInfo(const quarn::stCellularInfo& info, const char* handlerLine);
+
+  // open(); TEL_SendMDM(info); close(). Same results and log line as above.
+  int TEL_SendMDM(const quarn::stModemInfo& info);
+
+ private:
+  std::shared_ptr<apache::thrift::transport::TTransport> m_pTransport;  // the buffered transport
+  std::unique_ptr<quarn::QuarnClient> m_pClient;
+};
+
+#endif  // WANVOX_SERVICE_QUARNLINK_H_

@@ -1,0 +1,84 @@
+#include "tools/quarnmon/ModeProcessor.h"
+
+#include <thrift/TApplicationException.h>
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+
+using apache::thrift::TApplicationException;
+using apache::thrift::protocol::TBinaryProtocol;
+using apache::thrift::protocol::TMessageType;
+using apache::thrift::protocol::TProtocol;
+using apache::thrift::transport::TMemoryBuffer;
+
+namespace {
+
+const struct {
+  AnswerMode mode;
+  const char* name;
+} kModeNames[] = {
+    {AnswerMode::kAnswer, "answer"},
+    {AnswerMode::kNoSuccess, "no-success"},
+    {AnswerMode::kException, "exception"},
+    {AnswerMode::kDrop, "drop"},
+};
+
+// The answer to a held call in the modes that do not answer normally.
+void WriteAnswer(AnswerMode mode, const std::string& name, int32_t seqid, TProtocol& out) {
+  if (mode == AnswerMode::kNoSuccess) {
+    out.writeMessageBegin(name, apache::thrift::protocol::T_REPLY, seqid);
+    out.writeStructBegin("result");
+    out.writeFieldStop();
+    out.writeStructEnd();
+  } else {
+    out.writeMessageBegin(name, apache::thrift::protocol::T_EXCEPTION, seqid);
+    TApplicationException refused(TApplicationException::INTERNAL_ERROR,
+                                  "call refused by the Quarn monitor");
+    refused.write(&out);
+  }
+  out.writeMessageEnd();
+  out.getTransport()->writeEnd();
+  out.getTransport()->flush();
+}
+
+}  // namespace
+
+const char* AnswerModeName(AnswerMode mode) {
+  for (const auto& entry : kModeNames) {
+    if (entry.mode == mode) return entry.name;
+  }
+  return "?";
+}
+
+bool ParseAnswerMode(const std::string& name, AnswerMode* mode) {
+  for (const auto& entry : kModeNames) {
+    if (name == entry.name) {
+      *mode = entry.mode;
+      return true;
+    }
+  }
+  return false;
+}
+
+ModeProcessor::ModeProcessor(std::shared_ptr<apache::thrift::TProcessor> inner,
+                             const std::atomic<AnswerMode>& mode)
+    : m_pInner(std::move(inner)), m_Mode(mode) {}
+
+bool ModeProcessor::process(std::shared_ptr<TProtocol> in, std::shared_ptr<TProtocol> out,
+                            void* connectionContext) {
+  // The mode that counts is the one when the call arrives, not when the
+  // connection started waiting for it.
+  if (!in->getTransport()->peek()) return false;
+  AnswerMode mode = m_Mode.load();
+  if (mode == AnswerMode::kAnswer) return m_pInner->process(in, out, connectionContext);
+
+  // The handler still sees (and reports) the call; its reply is held back.
+  auto held = std::make_shared<TBinaryProtocol>(std::make_shared<TMemoryBuffer>());
+  m_pInner->process(in, held, connectionContext);
+  if (mode == AnswerMode::kDrop) return false;  // the server closes the connection
+  std::string name;
+  TMessageType type;
+  int32_t seqid = 0;
+  held->readMessageBegin(name, type, seqid);
+  WriteAnswer(mode, name, seqid, *out);
+  return true;
+}
