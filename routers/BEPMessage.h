@@ -69,9 +69,9 @@ class BEPMessage {
   // Always returns 1.
   int ParseNMEA();
 
-  // Everything below is guarded by `mutex`.
-  std::vector<unsigned char> outMessage;  // mutex; the publisher reads it unlocked
-                                          // as the only caller of build_message
+  // Members in declaration order; each is guarded by `mutex` as its tail says.
+  std::vector<unsigned char> outMessage;  // mutex when written; build_message's
+                                          // only caller reads it unlocked
   std::mutex mutex;
   const int debugLevel;                   // set once by the constructor
 

@@ -44,7 +44,7 @@ class EventMessage {
   // Stores one value by its element id; unknown ids are ignored. Returns 1.
   int decodeElement(int id, const char* value);
 
-  // Everything below is guarded by `mutex`.
+  // Members in declaration order; each is guarded by `mutex` as its tail says.
   std::mutex mutex;
   const unsigned char* buffer = nullptr;  // mutex; the datagram, during parse only
   int length = 0;               // mutex

@@ -126,8 +126,8 @@ TEST_F(CellularFilesTest, SettingsDocuments) {
     EXPECT_EQ(row.result, modem.LoadConfigFromDisk(&cfg)) << row.document;
     EXPECT_EQ(row.slot, cfg.slot) << row.document;
     EXPECT_EQ(row.apn, cfg.apn) << row.document;
-    EXPECT_EQ(std::string("Loading Config from file /etc/ostrel/cell/cellular.conf\n") + row.logTail,
-              log.Text().substr(logStart))
+    const std::string loading = "Loading Config from file /etc/ostrel/cell/cellular.conf\n";
+    EXPECT_EQ(loading + row.logTail, log.Text().substr(logStart))
         << row.document;
   }
 }

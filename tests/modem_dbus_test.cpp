@@ -124,7 +124,8 @@ TEST_F(ModemDBusTest, MissingInterfacesGiveTheDefaults) {
   EXPECT_EQ("Unknown", Get(modem.m_sRegState));
   EXPECT_FALSE(Get(modem.m_bRegistered));
   EXPECT_EQ("", Get(modem.m_sNetworkType));
-  EXPECT_EQ(1, log.Count("{lte : {rssi:0.000000, rsrq:0.000000, rsrp:0.000000, snr:0.000000}}\r\n"));
+  EXPECT_EQ(1, log.Count("{lte : {rssi:0.000000, rsrq:0.000000, rsrp:0.000000, "
+                         "snr:0.000000}}\r\n"));
 }
 
 TEST_F(ModemDBusTest, ChangesAreSeenByTheNextRefresh) {

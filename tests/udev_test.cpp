@@ -1,5 +1,6 @@
 #include "hotplug/uDev.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -131,20 +132,6 @@ TEST_F(uDevTest, ScanAnnouncesEachRowWithItsOwnDetailLines) {
     EXPECT_EQ(c.announced ? c.modem.type : 0, modem.m_ModemType.load()) << c.modem.name;
     EXPECT_EQ(c.announced ? Attached : NoModem, modem.m_State.load()) << c.modem.name;
   }
-}
-
-TEST_F(uDevTest, ScanSkipsTtysThatAreNotModemPorts) {
-  TtyDevice wrongIface = Port(kLE910);
-  wrongIface.interfaceNum = "04";
-  TtyDevice noParent = Port(kSierra);
-  noParent.usb.reset();
-  TtyDevice noVendor = Port(kSierra);
-  noVendor.usb->vendor.reset();
-  for (const TtyDevice& tty : {wrongIface, noParent, noVendor}) {
-    EXPECT_FALSE(udev_.ScanDevice(4, tty, &modem_));
-  }
-  EXPECT_EQ("", capture_.Text());
-  EXPECT_EQ(NoModem, modem_.m_State.load());
 }
 
 TEST_F(uDevTest, EventsAnnounceEveryRowWithTheNodeAsPort) {
@@ -286,12 +273,6 @@ TEST_F(ManualScanTest, FailedUptimeReadingKeepsTheLastOne) {
   EXPECT_EQ(100, now_);
   clock_.failing = false;
   EXPECT_EQ((std::vector<int32_t>{131}), RunUntil(140));
-}
-
-TEST_F(ManualScanTest, DeadlineBelowOneNeverScans) {
-  modem_.m_State = Offline;
-  nextScan_ = 0;
-  EXPECT_TRUE(RunUntil(60).empty());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include <umockdev.h>
@@ -89,6 +89,12 @@ void CollectDevices(const std::string& root, const std::string& syspath,
   closedir(dir);
 }
 
+// /root/event5 -> /root/quiet-event5, which umockdev does not send to.
+std::string HiddenName(const std::string& listener) {
+  size_t slash = listener.rfind('/');
+  return listener.substr(0, slash + 1) + "quiet-" + listener.substr(slash + 1);
+}
+
 std::string Owned(gchar* text) {
   std::string copy = text != nullptr ? text : "";
   g_free(text);
@@ -116,29 +122,18 @@ bool Testbed::Active() { return PreloadActive(); }
 
 std::string Testbed::AddUsbDevice(const std::string& vendor, const std::string& product) {
   int number = ++m_Devices;
-  std::string name = "1-" + std::to_string(number);
-  std::vector<std::string> attributes = {
-      "idVendor", vendor, "idProduct", product, "manufacturer", "Maker " + vendor,
-      "product", "Modem " + product, "serial", "SN" + std::to_string(number)};
-  std::vector<std::string> properties = {
-      "DEVTYPE", "usb_device", "DEVNAME", "/dev/bus/usb/001/00" + std::to_string(number)};
-  std::vector<char*> attributeList = NullTerminated(attributes);
-  std::vector<char*> propertyList = NullTerminated(properties);
-  return Owned(umockdev_testbed_add_devicev(m_pTestbed, "usb", name.c_str(), nullptr,
-                                            attributeList.data(), propertyList.data()));
+  return AddQuietly(
+      "usb", "1-" + std::to_string(number), "",
+      {"idVendor", vendor, "idProduct", product, "manufacturer", "Maker " + vendor,
+       "product", "Modem " + product, "serial", "SN" + std::to_string(number)},
+      {"DEVTYPE", "usb_device", "DEVNAME", "/dev/bus/usb/001/00" + std::to_string(number)});
 }
 
 std::string Testbed::AddTty(const std::string& usb, const std::string& name,
                             const std::string& ifaceNum) {
   std::string ifaceName = usb.substr(usb.rfind('/') + 1) + ":1." + std::to_string(++m_Devices);
-  std::vector<std::string> ifaceAttributes = {"bInterfaceNumber", ifaceNum};
-  std::vector<std::string> ifaceProperties = {"DEVTYPE", "usb_interface"};
-  std::vector<char*> attributeList = NullTerminated(ifaceAttributes);
-  std::vector<char*> propertyList = NullTerminated(ifaceProperties);
-  std::string iface = Owned(umockdev_testbed_add_devicev(
-      m_pTestbed, "usb", ifaceName.c_str(), usb.c_str(), attributeList.data(),
-      propertyList.data()));
-
+  std::string iface = AddQuietly("usb", ifaceName, usb, {"bInterfaceNumber", ifaceNum},
+                                 {"DEVTYPE", "usb_interface"});
   std::vector<std::string> properties = {"DEVNAME", "/dev/" + name};
   if (!ifaceNum.empty()) {
     properties.push_back("ID_USB_INTERFACE_NUM");
@@ -150,13 +145,32 @@ std::string Testbed::AddTty(const std::string& usb, const std::string& name,
 std::string Testbed::AddDevice(const std::string& subsystem, const std::string& name,
                                const std::string& parent,
                                const std::vector<std::string>& properties) {
-  std::vector<std::string> attributes;
-  std::vector<std::string> propertyTexts = properties;
+  return AddQuietly(subsystem, name, parent, {}, properties);
+}
+
+std::string Testbed::AddQuietly(const std::string& subsystem, const std::string& name,
+                                const std::string& parent, std::vector<std::string> attributes,
+                                std::vector<std::string> properties) {
+  // umockdev sends "add" for every device it adds, to every socket named
+  // event<N> in the testbed; the listeners' sockets are renamed meanwhile.
+  glob_t found;
+  std::vector<std::string> listeners;
+  if (glob((m_sRoot + "/event[0-9]*").c_str(), 0, nullptr, &found) == 0) {
+    for (size_t i = 0; i < found.gl_pathc; ++i) listeners.push_back(found.gl_pathv[i]);
+  }
+  globfree(&found);
+  for (const std::string& listener : listeners) {
+    rename(listener.c_str(), HiddenName(listener).c_str());
+  }
   std::vector<char*> attributeList = NullTerminated(attributes);
-  std::vector<char*> propertyList = NullTerminated(propertyTexts);
-  return Owned(umockdev_testbed_add_devicev(
+  std::vector<char*> propertyList = NullTerminated(properties);
+  std::string syspath = Owned(umockdev_testbed_add_devicev(
       m_pTestbed, subsystem.c_str(), name.c_str(), parent.empty() ? nullptr : parent.c_str(),
       attributeList.data(), propertyList.data()));
+  for (const std::string& listener : listeners) {
+    rename(HiddenName(listener).c_str(), listener.c_str());
+  }
+  return syspath;
 }
 
 void Testbed::Uevent(const std::string& syspath, const std::string& action) {
@@ -164,31 +178,36 @@ void Testbed::Uevent(const std::string& syspath, const std::string& action) {
 }
 
 void Testbed::Detach(const std::string& usb) {
-  // libudev names a device's subsystem after its "subsystem" link; umockdev
-  // needs the real link back to remove the device (Remove).
+  // libudev takes a device's subsystem from its "subsystem" link.
   std::string link = m_sRoot + usb + "/subsystem";
-  char target[PATH_MAX];
-  ssize_t length = readlink(link.c_str(), target, sizeof(target) - 1);
-  if (length <= 0) return;
-  m_Detached[usb] = std::string(target, length);
+  std::error_code error;
+  std::string subsystem = std::filesystem::read_symlink(link, error).filename();
+  if (error) return;
+  m_Detached[usb] = subsystem;
   unlink(link.c_str());
   if (symlink("../../class/detached", link.c_str()) != 0) perror(link.c_str());
 }
 
 void Testbed::Remove(const std::string& syspath) {
-  auto detached = m_Detached.find(syspath);
-  if (detached != m_Detached.end()) {
-    std::string link = m_sRoot + syspath + "/subsystem";
-    unlink(link.c_str());
-    if (symlink(detached->second.c_str(), link.c_str()) != 0) perror(link.c_str());
-    m_Detached.erase(detached);
-  }
   // umockdev removes the /sys/class and /sys/bus links of the named device
   // only, so the devices below go first, deepest first.
   std::vector<std::string> devices;
   CollectDevices(m_sRoot, syspath, &devices);
   for (auto device = devices.rbegin(); device != devices.rend(); ++device) {
-    umockdev_testbed_remove_device(m_pTestbed, device->c_str());
+    auto detached = m_Detached.find(*device);
+    if (detached == m_Detached.end()) {
+      umockdev_testbed_remove_device(m_pTestbed, device->c_str());
+      continue;
+    }
+    // umockdev cannot tell a detached device's subsystem, and putting the
+    // link back would let a late reader of a "remove" event find it again.
+    std::string name = device->substr(device->rfind('/') + 1);
+    std::string sys = m_sRoot + "/sys/";
+    unlink((sys + "class/" + detached->second + "/" + name).c_str());
+    unlink((sys + "bus/" + detached->second + "/devices/" + name).c_str());
+    std::error_code error;
+    std::filesystem::remove_all(m_sRoot + *device, error);
+    m_Detached.erase(detached);
   }
 }
 

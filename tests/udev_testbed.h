@@ -1,6 +1,7 @@
 // A umockdev testbed owned by the test process: USB modems with tty children
 // that libudev enumerates, and uevents that a udev monitor in the same
-// process receives. Linking this file makes the test program restart itself
+// process receives. Devices appear without uevents; tests send the events
+// they mean to. Linking this file makes the test program restart itself
 // under the umockdev preload before any test runs. Test thread only, except
 // that the monitor under test may read the testbed from its own thread.
 #ifndef WANVOX_TESTS_UDEV_TESTBED_H_
@@ -46,10 +47,14 @@ class Testbed {
   bool WaitForMonitor(double seconds) const;
 
  private:
+  std::string AddQuietly(const std::string& subsystem, const std::string& name,
+                         const std::string& parent, std::vector<std::string> attributes,
+                         std::vector<std::string> properties);
+
   UMockdevTestbed* m_pTestbed;
   std::string m_sRoot;
   int m_Devices = 0;  // numbers the USB devices and interfaces
-  std::map<std::string, std::string> m_Detached;  // system path -> subsystem link
+  std::map<std::string, std::string> m_Detached;  // system path -> subsystem
 };
 
 #endif  // WANVOX_TESTS_UDEV_TESTBED_H_

@@ -1,8 +1,6 @@
 // Scan and Monitor through the real libudev against a umockdev testbed.
 #include "hotplug/uDev.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -184,7 +182,8 @@ TEST_F(UdevTestbedTest, UnpluggedModemIsScannedForEveryFifteenSecondsUntilItRetu
   testbed_.Detach(usb);
   testbed_.Uevent(port, "remove");
   testbed_.Remove(usb);
-  ASSERT_TRUE(WaitFor([this] { return capture_.Count("udev : initiating manual scan\n") >= 3; }));
+  ASSERT_TRUE(WaitFor([this] { return capture_.Count("udev : initiating manual scan\n") >= 3; }))
+      << capture_.Text();
 
   // Plugged back without an event: the next manual scan finds it.
   usb = testbed_.AddUsbDevice("1bc7", "1201");
@@ -204,9 +203,9 @@ TEST_F(UdevTestbedTest, UnpluggedModemIsScannedForEveryFifteenSecondsUntilItRetu
   for (size_t i = 1; i < scanTimes.size(); ++i) {
     EXPECT_EQ(16, scanTimes[i] - scanTimes[i - 1]) << "scan " << i;
   }
-  EXPECT_LT(scanTimes.back(), attachedAt);
+  EXPECT_LE(scanTimes.back(), attachedAt);  // the last one found it
   EXPECT_EQ("/dev/ttyUSB3", modem_.m_sDevPath);
-  EXPECT_EQ(1, capture_.Count("   Action: remove\n"));
+  EXPECT_EQ(1, capture_.Count("Got Device\n"));  // the removal only
 }
 
 TEST(UdevMonitorTest, FinishEndsTheMonitorWithinASecond) {

@@ -12,8 +12,10 @@ come one per line, on standard input or, with --control, over connections to a U
 command per connection); each gets one JSON reply line ({"ok": true, ...} or {"ok": false,
 "error": ...}):
 
-    add MODEM                   the modem is there, without uevents (present at boot)
-    plug MODEM                  add, then an "add" uevent for each of its ttys (hot-plug)
+    add MODEM                   the modem is there without uevents (present at boot, or its
+                                events were missed)
+    plug MODEM                  add, then "add" uevents for the USB device, its interfaces and
+                                ttys (hot-plug)
     unplug MODEM                "remove" uevents for its ttys, then the modem is gone
     uevent MODEM ACTION [IFACE] ACTION for each of its ttys, or for the one on interface IFACE
     wait-monitor [SECONDS]      waits until some process's udev monitor listens (default 10 s)
@@ -29,25 +31,27 @@ import argparse
 import glob
 import json
 import os
+import shutil
 import signal
 import socket
 import sys
 import time
 
 PRELOAD = "libumockdev-preload.so.0"
+QUIET = "quiet-"  # prefix that hides a listener's event socket from umockdev
 
 # USB ids, strings and tty interfaces of each supported modem; every interface gets one tty.
 MODEMS = {
     "sierra": {"vendor": "1199", "product": "9091", "manufacturer": "Sierra Wireless, Incorporated",
                "name": "Sierra Wireless EM7565", "tty": "ttyUSB", "ifaces": ["00", "02", "03"]},
-    "gemalto": {"vendor": "1e2d", "product": "00a0", "manufacturer": "Cinterion",
-                "name": "PLSx", "tty": "ttyACM", "ifaces": ["00", "02", "04", "06"]},
+    "gemalto": {"vendor": "1e2d", "product": "00a0", "manufacturer": "Gemalto",
+                "name": "PLS8", "tty": "ttyACM", "ifaces": ["00", "02", "04", "06"]},
     "le910": {"vendor": "1bc7", "product": "1201", "manufacturer": "Telit",
               "name": "LE910", "tty": "ttyUSB", "ifaces": ["03", "04", "05", "06"]},
-    "le910-eu-v2": {"vendor": "1bc7", "product": "0036", "manufacturer": "Android",
+    "le910-eu-v2": {"vendor": "1bc7", "product": "0036", "manufacturer": "Telit",
                     "name": "LE910-EU V2", "tty": "ttyACM", "ifaces": ["00", "03", "06"]},
     "he910": {"vendor": "1bc7", "product": "0021", "manufacturer": "Telit",
-              "name": "6 CDC-ACM + 1 CDC-ECM", "tty": "ttyACM", "ifaces": ["00", "02", "06"]},
+              "name": "HE910", "tty": "ttyACM", "ifaces": ["00", "02", "06"]},
 }
 
 
@@ -69,7 +73,8 @@ class ModemBed:
         from gi.repository import UMockdev
         self.testbed = UMockdev.Testbed.new()
         self.root = self.testbed.get_root_dir()
-        self.present = {}  # modem name -> {"usb": syspath, "port": n, "ttys": [...]}
+        # modem name -> {"usb": syspath, "port": n, "ttys": [...], "devices": [syspaths]}
+        self.present = {}
 
     def close(self):
         """Dropping the testbed removes its directory."""
@@ -87,6 +92,17 @@ class ModemBed:
         return "%s%d" % (prefix, self._free(used))
 
     def add(self, name):
+        """umockdev announces every device it adds; keep that from the listeners."""
+        listeners = [os.path.basename(p) for p in glob.glob(os.path.join(self.root, "event[0-9]*"))]
+        for listener in listeners:
+            os.rename(os.path.join(self.root, listener), os.path.join(self.root, QUIET + listener))
+        try:
+            return self._add(name)
+        finally:
+            for listener in listeners:
+                os.rename(os.path.join(self.root, QUIET + listener), os.path.join(self.root, listener))
+
+    def _add(self, name):
         if name not in MODEMS:
             raise ValueError("unknown modem %r (one of %s)" % (name, ", ".join(MODEMS)))
         if name in self.present:
@@ -101,12 +117,13 @@ class ModemBed:
              "serial", "%s-%d" % (name, port), "busnum", "1", "devnum", str(port + 1)],
             ["DEVTYPE", "usb_device", "DEVNAME", "/dev/bus/usb/001/%03d" % (port + 1),
              "PRODUCT", "%s/%s/0" % (spec["vendor"].lstrip("0"), spec["product"].lstrip("0"))])
-        modem = {"usb": usb, "port": port, "ttys": []}
+        modem = {"usb": usb, "port": port, "ttys": [], "devices": [usb]}
         self.present[name] = modem
         for iface in spec["ifaces"]:
             interface = self.testbed.add_device(
                 "usb", "%s:1.%d" % (usb_name, int(iface, 16)), usb,
                 ["bInterfaceNumber", iface], ["DEVTYPE", "usb_interface"])
+            modem["devices"].append(interface)
             tty_name = self._tty_name(spec["tty"])
             node = "/dev/" + tty_name
             syspath = self.testbed.add_device(
@@ -114,31 +131,35 @@ class ModemBed:
                 ["DEVNAME", node, "ID_VENDOR_ID", spec["vendor"], "ID_MODEL_ID", spec["product"],
                  "ID_USB_INTERFACE_NUM", iface])
             modem["ttys"].append({"node": node, "iface": iface, "syspath": syspath})
+            modem["devices"].append(syspath)
         return modem
 
     def plug(self, name):
+        """As the kernel reports a new USB device: "add" for each device, parents first."""
         modem = self.add(name)
-        self.uevent(name, "add")
+        for device in modem["devices"]:
+            self.testbed.uevent(device, "add")
         return modem
 
     def unplug(self, name):
         modem = self._modem(name)
         # The kernel has torn an unplugged device down before udev reports it, so the ttys' USB
-        # parent must not be found while the "remove" events are handled. umockdev can only send
-        # an event for a device it still has: the USB device stays, its subsystem link pointing
-        # elsewhere, until the events are out; umockdev needs the real link back to remove it.
-        link = os.path.join(self.root + modem["usb"], "subsystem")
-        target = os.readlink(link)
-        os.unlink(link)
-        os.symlink("../../class/detached", link)
+        # parent must not be found while the "remove" events are handled (the daemon takes one
+        # a second). umockdev only sends events for devices it still has, so the USB device
+        # stays until they are out, but with a subsystem link that names no subsystem.
+        usb_dir = self.root + modem["usb"]
+        os.unlink(os.path.join(usb_dir, "subsystem"))
+        os.symlink("../../class/detached", os.path.join(usb_dir, "subsystem"))
         self.uevent(name, "remove")
-        os.unlink(link)
-        os.symlink(target, link)
-        # umockdev removes the links in /sys/class and /sys/bus of the named device only.
-        for tty in modem["ttys"]:
-            self.testbed.remove_device(tty["syspath"])
-            self.testbed.remove_device(os.path.dirname(tty["syspath"]))
-        self.testbed.remove_device(modem["usb"])
+        # umockdev removes the /sys/class and /sys/bus links of the named device only, and
+        # cannot remove a device whose subsystem it cannot tell: the USB device goes by hand.
+        for device in reversed(modem["devices"][1:]):
+            self.testbed.remove_device(device)
+        usb_name = os.path.basename(modem["usb"])
+        for link in ("class/usb/" + usb_name, "bus/usb/devices/" + usb_name):
+            if os.path.lexists(os.path.join(self.root, "sys", link)):
+                os.unlink(os.path.join(self.root, "sys", link))
+        shutil.rmtree(usb_dir)
         del self.present[name]
         return modem
 

@@ -32,6 +32,13 @@ while True:
 """
 
 
+class CoreTestCase(unittest.TestCase):
+    def assertNoSanitizerReport(self, daemon):
+        # The daemon's standard error also carries D-Bus and Thrift messages; only reports count.
+        for marker in (b"Sanitizer", b"runtime error:"):
+            self.assertNotIn(marker, daemon.stderr())
+
+
 def workers_started(daemon):
     return set(WORKERS) <= set(daemon.threads())
 
@@ -42,7 +49,7 @@ def start_and_wait(gateway, args=()):
     return daemon
 
 
-class HelpTest(unittest.TestCase):
+class HelpTest(CoreTestCase):
     def test_help_prints_usage_exits_1_after_rotating_logs(self):
         cases = [["--help"], ["-d", "5", "--help"], ["?"], ["-d", "?"], ["x", "--help", "-d", "9"]]
         with Sandbox() as sb:
@@ -55,6 +62,7 @@ class HelpTest(unittest.TestCase):
                     daemon = gw.start_daemon(args)
                     self.assertEqual(daemon.wait_exit(STOP_TIMEOUT), 1)
                     self.assertEqual(daemon.stdout(), USAGE)
+                    self.assertNoSanitizerReport(daemon)
                     self.assertEqual(gw.read("/var/log/wanvox.1"), b"before %r\n" % args)
                     self.assertEqual(gw.read("/var/log/wanvox"), b"")
                     self.assertEqual(gw.read("/var/log/modem.1"), b"modem before %r\n" % args)
@@ -64,7 +72,7 @@ class HelpTest(unittest.TestCase):
             self.assertFalse(gw.exists("/var/log/modem-errors.1"))
 
 
-class RunTest(unittest.TestCase):
+class RunTest(CoreTestCase):
     def test_start_writes_settings_names_threads_and_stops_on_sigterm(self):
         with Sandbox() as sb:
             gw = sb.gateway
@@ -81,6 +89,7 @@ class RunTest(unittest.TestCase):
 
             daemon.signal(signal.SIGTERM)
             self.assertEqual(daemon.wait_exit(STOP_TIMEOUT), 0)
+            self.assertNoSanitizerReport(daemon)
             log = gw.read("/var/log/wanvox")
             self.assertIn(b"Loading Config from file /etc/ostrel/quarn/wanvox.conf\n", log)
             self.assertIn(b"Saving Config to file /etc/ostrel/quarn/wanvox.conf\n", log)
@@ -93,7 +102,7 @@ class RunTest(unittest.TestCase):
             self.assertEqual(present, expected)  # .8 absent, old .25 gone, nothing past .25
 
 
-class BadInputTest(unittest.TestCase):
+class BadInputTest(CoreTestCase):
     def test_daemon_survives_bad_settings_and_log_directories(self):
         with Sandbox(gateways=0) as sb:
             bad_config = sb.add_gateway()
@@ -112,6 +121,7 @@ class BadInputTest(unittest.TestCase):
             for gw, daemon in zip(sb.gateways, daemons):
                 with self.subTest(gateway=gw.index):
                     self.assertEqual(daemon.wait_exit(STOP_TIMEOUT), 0)
+                    self.assertNoSanitizerReport(daemon)
                     self.assertEqual(gw.read(CONFIG), DEFAULT_CONFIG)
                     # The logger also writes to standard output, which still works.
                     self.assertIn(b"Caught signal 15 : ", daemon.stdout())
@@ -128,6 +138,7 @@ class BadInputTest(unittest.TestCase):
             self.assertTrue(daemon.running(), "shut down before the second SIGINT could be sent")
             daemon.signal(signal.SIGINT)
             self.assertEqual(daemon.wait_exit(STOP_TIMEOUT), 0)
+            self.assertNoSanitizerReport(daemon)
             self.assertEqual(sb.gateway.read("/var/log/wanvox").count(b"Caught signal 2 : "), 2)
 
     def test_debug_level_from_command_line(self):
@@ -151,6 +162,7 @@ class BadInputTest(unittest.TestCase):
             for gw, daemon, (args, level) in zip(sb.gateways, daemons, cases):
                 with self.subTest(args=args):
                     self.assertTrue(daemon.running())
+                    self.assertNoSanitizerReport(daemon)
                     log = gw.read("/var/log/wanvox")
                     self.assertEqual(b"SetMDM None Handler\r\n" in log, level > 3, log)
 

@@ -88,7 +88,10 @@ class Gateway:
     # --- extra interfaces
 
     def add_link(self, name, ipv4=None, ipv6=None):
-        """A veth `name` in the gateway with the given CIDR addresses; its peer sits unbridged on the LAN side."""
+        """A veth `name` in the gateway with the given CIDR addresses.
+
+        Its peer sits unbridged in the LAN namespace, so the link carries nothing to the LAN.
+        """
         peer = "%sg%d" % (name[:9], self.index)
         netns.add_veth(self.netns, name, self._box.lan.netns, peer)
         for cidr in (ipv4, ipv6):
