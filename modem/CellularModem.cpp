@@ -57,6 +57,7 @@ void CellularModem::SetPath(const char* path) {
 }
 
 int CellularModem::RemovePath(const char* path) {
+  if (path == nullptr) return -1;  // udev gives some removed devices no node
   printf("RemovePath: %s\r\n", path);
   fflush(stdout);
   const int differs = strcmp(path, m_sDevPath.c_str());

@@ -47,10 +47,11 @@ class CellularModem {
   void SetPath(const char* path);
   // Udev thread: a tty node disappeared. 0 when it was the modem's port (the
   // modem goes Offline and its status is cleared), else the non-zero result
-  // of comparing the paths; nothing changes then.
+  // of comparing the paths (-1 for a null path); nothing changes then.
   int RemovePath(const char* path);
   // Clears the published status and the BEP mirror after a loss. Returns 0.
-  // Takes m_InfoLock, then the BEP lock; the caller holds neither.
+  // Takes m_InfoLock, releases it, then takes the BEP lock; the caller
+  // holds neither.
   int ResetInfo();
 
   // Identity refresh: 0 when a modem with a model (and, when it has a SIM

@@ -56,7 +56,6 @@ class BEPListener {
   // router that calls itself |model| (compared exactly).
   static int32_t DeviceType(bool ack, const std::string& model);
 
-  const ListenerTimers& timers() const { return m_Timers; }
   RouterLink& link() { return m_Link; }
 
  private:

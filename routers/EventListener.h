@@ -54,7 +54,6 @@ class EventListener {
   // The status record of args->event's latest values.
   quarn::stCellularInfo BuildRecord();
 
-  const ListenerTimers& timers() const { return m_Timers; }
   RouterLink& link() { return m_Link; }
 
  private:

@@ -18,6 +18,8 @@
 
 namespace {
 
+void IgnoreXmlError(void*, xmlErrorPtr) {}
+
 const unsigned char kMarker = 0xE1;
 const uint8_t kPhoneForm = 0x00, kImeiForm = 0x01, kRelayedImeiForm = 0x81,
               kRelayedPhoneForm = 0x80;
@@ -115,6 +117,9 @@ int EventMessage::parseBody() {
   const char* body = reinterpret_cast<const char*>(buffer) + kHeaderSize;
   const int size = length - kHeaderSize;
   if (debugLevel > 5) printf("XML: %.*s\n", size, body);
+  // Routers' XML is often sloppy and recovered from; libxml2's own complaints
+  // would otherwise fill the gateway's console for every datagram.
+  xmlSetStructuredErrorFunc(nullptr, IgnoreXmlError);
   xmlDoc* doc = xmlReadMemory(body, size, "PN2.xml", nullptr, XML_PARSE_RECOVER);
   if (doc == nullptr) {
     fprintf(stderr, "Failed to parse document\n");

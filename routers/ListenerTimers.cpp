@@ -1,22 +1,22 @@
-// Tested by tests/listeners_test.cpp.
+// Tested by tests/bep_listener_test.cpp and tests/event_listener_test.cpp.
 #include "routers/ListenerTimers.h"
 
 void ListenerTimers::Start(int32_t now) {
   lastRx = now - kSilence;
   nextRefresh = now + kRefreshPeriod;
-  m_bFirstAfterIdle = true;
+  firstAfterIdle = true;
 }
 
 bool ListenerTimers::Heard(int32_t now) {
   lastRx = now;
-  if (!m_bFirstAfterIdle) return false;
-  m_bFirstAfterIdle = false;
+  if (!firstAfterIdle) return false;
+  firstAfterIdle = false;
   return true;
 }
 
 bool ListenerTimers::Silent(int32_t now) {
   if (now <= lastRx + kSilence) return false;
-  m_bFirstAfterIdle = true;
+  firstAfterIdle = true;
   return true;
 }
 

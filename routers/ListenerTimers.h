@@ -30,13 +30,10 @@ class ListenerTimers {
   // due for its periodic refresh.
   bool RefreshDue(int32_t now);
 
-  bool first_after_idle() const { return m_bFirstAfterIdle; }
-  int32_t last_rx() const { return lastRx; }
-
  private:
   int32_t lastRx = 0;
   int32_t nextRefresh = 0;
-  bool m_bFirstAfterIdle = true;
+  bool firstAfterIdle = true;
 };
 
 #endif  // WANVOX_ROUTERS_LISTENERTIMERS_H_

@@ -1,4 +1,5 @@
-// Tested by tests/listeners_test.cpp (loopback run of a whole listener).
+// Tested by the loopback passes of tests/bep_listener_test.cpp and
+// tests/event_listener_test.cpp.
 #include "routers/RouterLink.h"
 
 #include "core/Globals.h"
@@ -21,8 +22,9 @@ int RouterLink::Receive() {
     return 0;
   }
   int n = m_Udp.receive_data(m_Buffer, kBufferSize);
-  // A failing select returns at once; pause so the loop does not spin.
-  if (n < 0) m_Clock.Sleep(kIdlePause);
+  // A failing select returns at once; pause so the loop does not spin. The
+  // stop signal interrupts select too, and then the loop should end at once.
+  if (n < 0 && !bExitApp) m_Clock.Sleep(kIdlePause);
   return n;
 }
 

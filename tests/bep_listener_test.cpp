@@ -2,16 +2,12 @@
 // record it publishes, and one loopback run of whole passes.
 #include "routers/BEPListener.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "core/Clock.h"
 #include "core/Globals.h"
@@ -91,18 +87,6 @@ std::vector<unsigned char> Encode(const Report& r) {
   return out;
 }
 
-int FreeTcpPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  struct sockaddr_in at = {};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<struct sockaddr*>(&at), sizeof(at));
-  socklen_t length = sizeof(at);
-  getsockname(fd, reinterpret_cast<struct sockaddr*>(&at), &length);
-  close(fd);
-  return ntohs(at.sin_port);
-}
-
 class BEPListenerTest : public testing::Test {
  protected:
   static const int32_t kStart = 100;
@@ -110,7 +94,7 @@ class BEPListenerTest : public testing::Test {
   BEPListenerTest()
       : clock([this](int32_t* t) { *t = now; return true; },
               [this](unsigned int us) { sleeps.push_back(us); }),
-        listener(&args, clock, "localhost", FreeTcpPort()) {
+        listener(&args, clock, "localhost", LoopbackSocket::FreeTcpPort()) {
     args.bep = &bep;
     debug = 0;
   }
@@ -250,19 +234,6 @@ TEST_F(BEPListenerTest, RecordCarriesTheReport) {
                info.__isset.modem_state || info.__isset.modem_error ||
                info.__isset.modem_lte_registration_state ||
                info.__isset.modem_sim_subscription_state);
-}
-
-TEST_F(BEPListenerTest, ForwardedCopyIsPublishedAsRemote) {
-  Start();
-  Report report;
-  report.ack = true;
-  report.roaming = 0;
-  Take(Encode(report), 101);
-  ASSERT_EQ(ListenerVerdict::kPublish, Take(Encode(report), 102));
-  quarn::stCellularInfo info = listener.BuildRecord();
-  EXPECT_EQ(quarn::eCellularDeviceTypes::PLOTNODE_1_REMOTE, info.device_type);
-  EXPECT_FALSE(info.roaming);
-  EXPECT_TRUE(info.__isset.roaming);
 }
 
 // The log lines of a forwarded datagram at debug level 6.

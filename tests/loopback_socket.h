@@ -37,6 +37,17 @@ class LoopbackSocket {
     return probe.port();
   }
 
+  // A TCP port of 127.0.0.1 that nothing listens on right now.
+  static int FreeTcpPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in at = Address("127.0.0.1", 0);
+    bind(fd, reinterpret_cast<struct sockaddr*>(&at), sizeof(at));
+    socklen_t length = sizeof(at);
+    getsockname(fd, reinterpret_cast<struct sockaddr*>(&at), &length);
+    close(fd);
+    return ntohs(at.sin_port);
+  }
+
   bool SendTo(const char* address, int port, const std::vector<unsigned char>& bytes) {
     struct sockaddr_in to = Address(address, port);
     return sendto(m_Fd, bytes.data(), bytes.size(), 0, reinterpret_cast<struct sockaddr*>(&to),

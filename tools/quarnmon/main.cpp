@@ -8,7 +8,7 @@
 // event on standard output, flushed at once:
 //   {"event":"listening","time":..,"mono":..,"host":"127.0.0.1","port":9090,"mode":"answer"}
 //   {"call":"SetModemInfo","time":..,"mono":..,"model":"",...}   one per call received
-//   {"event":"mode","time":..,"mono":..,"mode":"drop"}             after each mode change
+//   {"event":"mode","time":..,"mono":..,"mode":"exception"}        after each mode switch
 //   {"event":"stopped","time":..,"mono":..}
 // "time" is the wall clock and "mono" CLOCK_MONOTONIC, in seconds. A call
 // line carries the arguments that are set on the wire.
