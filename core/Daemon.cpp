@@ -68,6 +68,7 @@ int Daemon::Run() {
 
   m_pBroadcast.reset(new UDP());
   m_pBroadcast->connect_broadcast(kBroadcastAddress, kBEPPort);
+  QuarnLink::SilenceLibraryOutput();
   m_pQuarn.reset(new QuarnLink());
   QuarnLink* quarn = m_pQuarn.get();
   UDP* broadcast = m_pBroadcast.get();

@@ -1,7 +1,6 @@
 #include "core/Log.h"
 
 #include <syslog.h>
-#include <time.h>
 
 #include <cstdarg>
 #include <cstdlib>
@@ -47,15 +46,6 @@ void Log::rotate(const char* path) {
     }
   }
   rename(path, (base + ".1").c_str());
-}
-
-std::string Log::currentDateTime() {
-  time_t now = time(nullptr);
-  struct tm local;
-  char text[80];
-  localtime_r(&now, &local);
-  strftime(text, sizeof(text), "%Y-%m-%d.%X", &local);
-  return text;
 }
 
 void Log::printf(uint8_t priority, const char* format, ...) {

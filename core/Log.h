@@ -39,9 +39,6 @@ class Log {
   // Shifts path.1..path.24 up by one, drops path.25 and moves path to path.1.
   static void rotate(const char* path);
 
-  // Local time as "%Y-%m-%d.%X".
-  static std::string currentDateTime();
-
   uint8_t outputs() const { return m_Outputs; }
   const std::string& path() const { return m_sPath; }
 

@@ -32,9 +32,14 @@ const char* const kModem3gppInterface = "org.freedesktop.ModemManager1.Modem.Mod
 using Callback = void (*)(Glib::RefPtr<Gio::AsyncResult>&);
 
 // The shared system-bus connection, or none when the bus cannot be reached.
+// GIO ends the whole process when the bus connection closes; here a lost bus
+// is only a failed query, and the next query connects afresh.
 Glib::RefPtr<Gio::DBus::Connection> SystemBus() {
   try {
-    return Gio::DBus::Connection::get_sync(Gio::DBus::BUS_TYPE_SYSTEM);
+    Glib::RefPtr<Gio::DBus::Connection> bus =
+        Gio::DBus::Connection::get_sync(Gio::DBus::BUS_TYPE_SYSTEM);
+    bus->set_exit_on_close(false);
+    return bus;
   } catch (const Glib::Error& error) {
     std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
     return Glib::RefPtr<Gio::DBus::Connection>();

@@ -1,4 +1,4 @@
-// Tested by tests/event_listener_test.cpp.
+// Tested by tests/router_listeners_test.cpp.
 #include "routers/EventListener.h"
 
 #include <cstdio>

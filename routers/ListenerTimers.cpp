@@ -1,4 +1,4 @@
-// Tested by tests/bep_listener_test.cpp and tests/event_listener_test.cpp.
+// Tested by tests/router_listeners_test.cpp.
 #include "routers/ListenerTimers.h"
 
 void ListenerTimers::Start(int32_t now) {

@@ -1,5 +1,4 @@
-// Tested by the loopback passes of tests/bep_listener_test.cpp and
-// tests/event_listener_test.cpp.
+// Tested end to end by tests/e2e/test_routers.py.
 #include "routers/RouterLink.h"
 
 #include "core/Globals.h"

@@ -66,6 +66,10 @@ QuarnLink::QuarnLink(const std::string& host, int port) {
 
 QuarnLink::~QuarnLink() = default;
 
+void QuarnLink::SilenceLibraryOutput() {
+  apache::thrift::GlobalOutput.setOutputFunction([](const char*) {});
+}
+
 int QuarnLink::SetModemInfo(const quarn::stCellularInfo& info, const char* handlerLine) {
   return PublishOnce(*m_pTransport, handlerLine, [&] { m_pClient->SetModemInfo(info); });
 }

@@ -20,6 +20,11 @@ class QuarnLink {
   explicit QuarnLink(const std::string& host = "localhost", int port = 9090);
   ~QuarnLink();
 
+  // Stops the Thrift library from printing its own copy of every failure on
+  // standard error; callers log failures themselves. Main thread, before
+  // any QuarnLink is used.
+  static void SilenceLibraryOutput();
+
   QuarnLink(const QuarnLink&) = delete;
   QuarnLink& operator=(const QuarnLink&) = delete;
 

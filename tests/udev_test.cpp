@@ -1,278 +1,261 @@
 #include "hotplug/uDev.h"
 
-#include <cstdio>
+#include <glob.h>
+
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <umockdev.h>
 
 #include "core/Globals.h"
 #include "modem/CellularModem.h"
 #include "tests/FakeClock.h"
 #include "tests/log_capture.h"
-#include "tests/udev_testbed.h"
 
 namespace {
 
-const char kUsbBlockTemplate[] =
-    "Device Node Path: /dev/bus/usb/001/004\n"
-    "Device Dev Path: /devices/pci0000:00/usb1/1-1\n"
-    "  VID/PID: %s %s\n"
-    "  Maker\n  Modem\n"
-    "  serial: 0123\n";
-
 struct Modem {
-  const char* name;
-  const char* vendor;
+  const char* vendor;  // nullptr: the USB parent lacks "idVendor"
   const char* product;
-  const char* iface;
+  const char* iface;   // nullptr: no ID_USB_INTERFACE_NUM
   int type;
 };
-
-const Modem kSierra = {"Sierra", "1199", "9091", "03", SierraEM7565};
-const Modem kGemalto = {"Gemalto", "1e2d", "00a0", "00", NimbelinkGemalto};
-const Modem kLE910 = {"LE910", "1bc7", "1201", "05", NimbelinkTelitLE910};
-const Modem kEUV2 = {"LE910-EU V2", "1bc7", "0036", "06", NimbelinkTelitLE910EUV2};
-const Modem kHE910 = {"HE910", "1bc7", "0021", "06", NimbelinkTelitHE910};
+const Modem kSierra = {"1199", "9091", "03", SierraEM7565};
+const Modem kGemalto = {"1e2d", "00a0", "00", NimbelinkGemalto};
+const Modem kLE910 = {"1bc7", "1201", "05", NimbelinkTelitLE910};
+const Modem kEUV2 = {"1bc7", "0036", "06", NimbelinkTelitLE910EUV2};
+const Modem kHE910 = {"1bc7", "0021", "06", NimbelinkTelitHE910};
 
 // A modem port as libudev would describe it. DEVNAME differs from the node
 // on purpose, to show which of the two each row hands to SetPath.
-TtyDevice Port(const Modem& modem, const char* action = nullptr) {
+const char kNode[] = "/dev/ttyUSB1";
+TtyDevice Port(const Modem& m, const char* action) {
   TtyDevice tty;
-  tty.node = "/dev/ttyUSB1";
+  tty.node = kNode;
   tty.devname = "/dev/ttyDEVNAME";
-  tty.interfaceNum = modem.iface;
   tty.subsystem = "tty";
   if (action != nullptr) tty.action = action;
-  tty.properties = {{"DEVNAME", "/dev/ttyDEVNAME"},
-                    {"ID_USB_INTERFACE_NUM", modem.iface},
-                    {"SUBSYSTEM", "tty"}};
-  tty.usb = UsbParent();
-  tty.usb->node = "/dev/bus/usb/001/004";
-  tty.usb->devpath = "/devices/pci0000:00/usb1/1-1";
-  tty.usb->vendor = modem.vendor;
-  tty.usb->product = modem.product;
-  tty.usb->manufacturer = "Maker";
-  tty.usb->productName = "Modem";
-  tty.usb->serial = "0123";
+  if (m.iface != nullptr) tty.interfaceNum = m.iface;
+  tty.properties = {{"DEVNAME", "/dev/ttyDEVNAME"}, {"SUBSYSTEM", "tty"}};
+  tty.usb = UsbParent{"/dev/bus/usb/001/004", "/devices/pci0000:00/usb1/1-1", {}, m.product,
+                      "Maker", "Modem", "0123"};
+  if (m.vendor != nullptr) tty.usb->vendor = m.vendor;
   return tty;
 }
-
-std::string Block(const Modem& modem) {
-  char text[256];
-  snprintf(text, sizeof(text), kUsbBlockTemplate, modem.vendor, modem.product);
-  return text;
+std::string Block(const Modem& m) {
+  return std::string("Device Node Path: /dev/bus/usb/001/004\n") +
+         "Device Dev Path: /devices/pci0000:00/usb1/1-1\n  VID/PID: " + m.vendor + " " +
+         m.product + "\n  Maker\n  Modem\n  serial: 0123\n";
 }
-
-const char kDump[] =
-    "DEVNAME: /dev/ttyDEVNAME\n"
-    "ID_USB_INTERFACE_NUM: %s\n"
-    "SUBSYSTEM: tty\n";
-
-std::string Dump(const Modem& modem) {
-  char text[256];
-  snprintf(text, sizeof(text), kDump, modem.iface);
-  return text;
-}
-
-std::string EventLines(const char* node, const char* action) {
+const char kDump[] = "DEVNAME: /dev/ttyDEVNAME\nSUBSYSTEM: tty\n";
+std::string Event(const char* node, const char* action) {
   return std::string("Got Device\n   Node: ") + node +
          "\n   Subsystem: tty\n   Devtype: (null)\n   Action: " + action + "\n";
 }
 
 class uDevTest : public ::testing::Test {
  protected:
-  uDevTest() : capture_(&logger), udev_(clock_.clock) {}
+  uDevTest() : testbed_(umockdev_testbed_new()), capture_(&logger), udev_(clock_.clock) {}
+  ~uDevTest() override { g_object_unref(testbed_); }
+  void SetUp() override { ASSERT_TRUE(umockdev_in_mock_environment()); }
 
-  void SetUp() override { ASSERT_TRUE(Testbed::Active()) << "not under the umockdev preload"; }
+  // A USB modem "1-<n>" in the testbed with a tty "ttyUSB<iface>" per
+  // interface; returns the ttys' system paths. Sends no uevents.
+  std::vector<std::string> AddModem(const Modem& m, const std::vector<std::string>& ifaces) {
+    std::string n = std::to_string(++usbCount_), usbName = "1-" + n, serial = "SN" + n;
+    std::string usb = Owned(umockdev_testbed_add_device(
+        testbed_, "usb", usbName.c_str(), nullptr, "idVendor", m.vendor, "idProduct", m.product,
+        "manufacturer", "Maker", "product", "Modem", "serial", serial.c_str(), nullptr,
+        "DEVTYPE", "usb_device", "DEVNAME", ("/dev/bus/usb/001/00" + n).c_str(), nullptr));
+    std::vector<std::string> ttys;
+    for (const std::string& iface : ifaces) {
+      std::string tty = "ttyUSB" + std::to_string(std::stoi(iface));
+      ttys.push_back(Owned(umockdev_testbed_add_device(
+          testbed_, "tty", tty.c_str(), usb.c_str(), nullptr, "DEVNAME", ("/dev/" + tty).c_str(),
+          "ID_USB_INTERFACE_NUM", iface.c_str(), nullptr)));
+    }
+    return ttys;
+  }
+  static std::string Owned(gchar* text) {
+    std::string copy = text;
+    g_free(text);
+    return copy;
+  }
 
-  Testbed testbed_;  // empty: a manual scan finds nothing
+  UMockdevTestbed* testbed_;  // empty unless a test adds devices: scans find nothing
+  int usbCount_ = 0;
   LogCapture capture_;
   FakeClock clock_;
   CellularModem modem_;
   uDev udev_;
 };
 
-TEST_F(uDevTest, ScanAnnouncesEachRowWithItsOwnDetailLines) {
+TEST_F(uDevTest, AnnouncesEachRowWithItsOwnLines) {
+  const std::string dev = "Target Dev: /dev/ttyDEVNAME\n", name = "/dev/ttyDEVNAME";
+  const Modem euv2On05 = {"1bc7", "0036", "05", 0}, euv2NoIface = {"1bc7", "0036", nullptr, 0};
   struct Case {
+    bool event;         // HandleEvent of an "add"; else ScanDevice
     Modem modem;
     uint8_t debug;
-    bool announced;
-    const char* port;
-    std::string lines;
+    std::string lines;  // after the event's own lines
+    std::string port;   // "": not announced
   } cases[] = {
-      // Verbosity 0: nothing but the Gemalto row's property dump.
-      {kSierra, 0, true, "/dev/ttyUSB1", ""},
-      {kGemalto, 0, true, "/dev/ttyDEVNAME", Dump(kGemalto)},
-      {kLE910, 0, true, "/dev/ttyDEVNAME", ""},
-      {kHE910, 0, true, "/dev/ttyUSB1", ""},
-      {kEUV2, 0, false, "", ""},
-      // Verbosity 1: each row's extra lines, then the USB parent.
-      {kSierra, 1, true, "/dev/ttyUSB1", Block(kSierra)},
-      {kGemalto, 1, true, "/dev/ttyDEVNAME",
-       "Target Dev: /dev/ttyDEVNAME\n" + Block(kGemalto) + Dump(kGemalto)},
-      {kLE910, 1, true, "/dev/ttyDEVNAME",
-       "Target Dev: /dev/ttyDEVNAME\nTarget Iface: 05\n" + Block(kLE910)},
-      {kHE910, 1, true, "/dev/ttyUSB1", "Target Iface: 06\n" + Block(kHE910)},
-      {kEUV2, 1, false, "", ""},
-      // Verbosity 4: the property dump follows, once.
-      {kSierra, 4, true, "/dev/ttyUSB1", Block(kSierra) + Dump(kSierra)},
-      {kGemalto, 4, true, "/dev/ttyDEVNAME",
-       "Target Dev: /dev/ttyDEVNAME\n" + Block(kGemalto) + Dump(kGemalto)},
-      {kHE910, 4, true, "/dev/ttyUSB1",
-       "Target Iface: 06\n" + Block(kHE910) + Dump(kHE910)},
+      // The scan: the port a row takes, its own lines at verbosity 1, then
+      // the USB parent; the property dump at 4, once.
+      {false, kSierra, 0, "", kNode},
+      {false, kGemalto, 0, kDump, name},
+      {false, kLE910, 0, "", name},
+      {false, kHE910, 0, "", kNode},
+      {false, kEUV2, 1, "", ""},
+      {false, kSierra, 1, Block(kSierra), kNode},
+      {false, kGemalto, 1, dev + Block(kGemalto) + kDump, name},
+      {false, kLE910, 1, dev + "Target Iface: 05\n" + Block(kLE910), name},
+      {false, kHE910, 1, "Target Iface: 06\n" + Block(kHE910), kNode},
+      {false, kSierra, 4, Block(kSierra) + kDump, kNode},
+      {false, kGemalto, 4, dev + Block(kGemalto) + kDump, name},
+      // Events: every row, the node as port; the LE910-EU V2 logs its
+      // interface before testing it.
+      {true, kSierra, 0, "", kNode},
+      {true, kEUV2, 0, "", kNode},
+      {true, kGemalto, 1, Block(kGemalto), kNode},
+      {true, kLE910, 1, "Target Iface: 05\n" + Block(kLE910), kNode},
+      {true, kEUV2, 1, "usb iface 06\r\nTarget Iface: 06\n" + Block(kEUV2), kNode},
+      {true, kHE910, 1, "Target Iface: 06\n" + Block(kHE910), kNode},
+      {true, kGemalto, 4, "product 00a0\r\nvendor 1e2d\r\n" + Block(kGemalto) + kDump, kNode},
+      {true, kEUV2, 4, "product 0036\r\nvendor 1bc7\r\nusb iface 06\r\nTarget Iface: 06\n" +
+       Block(kEUV2) + kDump, kNode},
+      {true, euv2On05, 0, "", ""},
+      {true, euv2On05, 1, "usb iface 05\r\n", ""},
+      {true, euv2NoIface, 1, "usb iface (null)\r\n", ""},
+      {true, {nullptr, "9091", "03", 0}, 4, "product 9091\r\nvendor (null)\r\n", ""},
+      // Sierra and Gemalto take any tty, the Telit rows one interface; ids
+      // are exact lower-case text.
+      {false, {"1199", "9091", nullptr, SierraEM7565}, 0, "", kNode},
+      {true, {"1e2d", "00a0", nullptr, NimbelinkGemalto}, 0, "", kNode},
+      {true, {"1bc7", "1201", "04", 0}, 1, "", ""},
+      {false, {"1bc7", "1201", nullptr, 0}, 1, "", ""},
+      {false, {"1bc7", "0021", "6", 0}, 1, "", ""},
+      {true, {"1bc7", "0021", "05", 0}, 1, "", ""},
+      {true, {"1BC7", "1201", "05", 0}, 1, "", ""},
+      {true, {"1bc7", "0021 ", "06", 0}, 1, "", ""},
+      {false, {"1199", "9090", "03", 0}, 1, "", ""},
+      {true, {"9091", "1199", "03", 0}, 1, "", ""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(&c - cases));
     CellularModem modem;
     LogCapture capture(&logger);
-    EXPECT_EQ(c.announced, udev_.ScanDevice(c.debug, Port(c.modem), &modem))
-        << c.modem.name << " at " << int(c.debug);
-    EXPECT_EQ(c.lines, capture.Text()) << c.modem.name << " at " << int(c.debug);
-    EXPECT_EQ(c.port, modem.m_sDevPath) << c.modem.name;
-    EXPECT_EQ(c.announced ? c.modem.type : 0, modem.m_ModemType.load()) << c.modem.name;
-    EXPECT_EQ(c.announced ? Attached : NoModem, modem.m_State.load()) << c.modem.name;
+    bool scanned = !c.event && udev_.ScanDevice(c.debug, Port(c.modem, nullptr), &modem);
+    if (c.event) udev_.HandleEvent(c.debug, Port(c.modem, "add"), &modem);
+    EXPECT_EQ(!c.event && c.port != "", scanned);
+    EXPECT_EQ((c.event ? Event(kNode, "add") : "") + c.lines, capture.Text());
+    EXPECT_EQ(c.port, modem.m_sDevPath);
+    EXPECT_EQ(c.port != "" ? c.modem.type : 0, modem.m_ModemType.load());
+    EXPECT_EQ(c.port != "" ? Attached : NoModem, modem.m_State.load());
   }
 }
 
-TEST_F(uDevTest, EventsAnnounceEveryRowWithTheNodeAsPort) {
-  struct Case {
-    Modem modem;
-    uint8_t debug;
-    std::string lines;  // after the five event lines
-  } cases[] = {
-      {kSierra, 0, ""},
-      {kEUV2, 0, ""},
-      {kSierra, 1, Block(kSierra)},
-      {kGemalto, 1, Block(kGemalto)},
-      {kLE910, 1, "Target Iface: 05\n" + Block(kLE910)},
-      {kEUV2, 1, "usb iface 06\r\nTarget Iface: 06\n" + Block(kEUV2)},
-      {kHE910, 1, "Target Iface: 06\n" + Block(kHE910)},
-      {kGemalto, 4, "product 00a0\r\nvendor 1e2d\r\n" + Block(kGemalto) + Dump(kGemalto)},
-      {kEUV2, 4,
-       "product 0036\r\nvendor 1bc7\r\nusb iface 06\r\nTarget Iface: 06\n" + Block(kEUV2) +
-           Dump(kEUV2)},
-  };
-  for (const Case& c : cases) {
-    CellularModem modem;
-    LogCapture capture(&logger);
-    udev_.HandleEvent(c.debug, Port(c.modem, "add"), &modem);
-    EXPECT_EQ(EventLines("/dev/ttyUSB1", "add") + c.lines, capture.Text())
-        << c.modem.name << " at " << int(c.debug);
-    EXPECT_EQ("/dev/ttyUSB1", modem.m_sDevPath) << c.modem.name;
-    EXPECT_EQ(c.modem.type, modem.m_ModemType.load()) << c.modem.name;
-    EXPECT_EQ(Attached, modem.m_State.load()) << c.modem.name;
-  }
-}
-
-TEST_F(uDevTest, EUV2LogsItsInterfaceBeforeTestingIt) {
-  TtyDevice wrongIface = Port(kEUV2, "change");
-  wrongIface.interfaceNum = "05";
-  udev_.HandleEvent(0, wrongIface, &modem_);
-  udev_.HandleEvent(1, wrongIface, &modem_);
-  wrongIface.interfaceNum.reset();
-  udev_.HandleEvent(1, wrongIface, &modem_);
-  std::string event = EventLines("/dev/ttyUSB1", "change");
-  EXPECT_EQ(event + event + "usb iface 05\r\n" + event + "usb iface (null)\r\n",
-            capture_.Text());
-  EXPECT_EQ(NoModem, modem_.m_State.load());
-}
-
-TEST_F(uDevTest, RemoveEventTakesOnlyTheModemsPortOffline) {
-  udev_.ScanDevice(0, Port(kSierra), &modem_);
-  ASSERT_EQ(Attached, modem_.m_State.load());
-
-  // Another tty: RemovePath compares paths and nothing changes.
-  TtyDevice other = Port(kSierra, "remove");
+TEST_F(uDevTest, RemoveTakesOnlyTheModemsPortOffline) {
+  ASSERT_TRUE(udev_.ScanDevice(0, Port(kSierra, nullptr), &modem_));
+  TtyDevice other = Port(kSierra, "remove"), noNode = other, gone = other;
   other.node = "/dev/ttyS0";
   other.usb.reset();
-  udev_.HandleEvent(0, other, &modem_);
-  EXPECT_EQ(Attached, modem_.m_State.load());
-  EXPECT_EQ("/dev/ttyUSB1", modem_.m_sDevPath);
-
-  // The port, its USB parent gone with it.
-  TtyDevice gone = Port(kSierra, "remove");
+  noNode.node.reset();
+  noNode.usb.reset();
   gone.usb.reset();
+  udev_.HandleEvent(0, other, &modem_);
+  udev_.HandleEvent(0, noNode, &modem_);
+  EXPECT_EQ(Attached, modem_.m_State.load());
+  LogCapture modemLog(&lgr);
+  // While the USB parent can still be read the port is announced again.
+  udev_.HandleEvent(1, Port(kSierra, "remove"), &modem_);
+  EXPECT_EQ("State: Modem Offline\r\n", modemLog.Text());
+  EXPECT_EQ(Attached, modem_.m_State.load());
   udev_.HandleEvent(4, gone, &modem_);
   EXPECT_EQ(Offline, modem_.m_State.load());
-  EXPECT_EQ(EventLines("/dev/ttyS0", "remove") + EventLines("/dev/ttyUSB1", "remove"),
+  EXPECT_EQ("State: Modem Offline\r\nState: Modem Offline\r\n", modemLog.Text());
+  EXPECT_EQ(Event("/dev/ttyS0", "remove") + Event("(null)", "remove") + Event(kNode, "remove") +
+                Block(kSierra) + Event(kNode, "remove"),
             capture_.Text());
 }
 
-TEST_F(uDevTest, RemoveEventWithReadableParentAnnouncesTheModemAgain) {
-  udev_.ScanDevice(0, Port(kSierra), &modem_);
-  modem_.m_State = Running;
-  LogCapture modemLog(&lgr);
-  udev_.HandleEvent(1, Port(kSierra, "remove"), &modem_);
-  // Offline first, then the ids still match and the port is back.
-  EXPECT_EQ("State: Modem Offline\r\n", modemLog.Text());
-  EXPECT_EQ(Attached, modem_.m_State.load());
-  EXPECT_EQ("/dev/ttyUSB1", modem_.m_sDevPath);
-  EXPECT_EQ(EventLines("/dev/ttyUSB1", "remove") + Block(kSierra), capture_.Text());
-}
-
-TEST_F(uDevTest, EventsWithoutUsbIdsOnlyLogTheEvent) {
-  TtyDevice noIds = Port(kSierra, "add");
-  noIds.usb->vendor.reset();
-  noIds.devtype = "serial";
-  udev_.HandleEvent(4, noIds, &modem_);
-  TtyDevice noParent = Port(kSierra, "add");
-  noParent.usb.reset();
-  noParent.node.reset();
-  udev_.HandleEvent(4, noParent, &modem_);
-  EXPECT_EQ(
-      "Got Device\n   Node: /dev/ttyUSB1\n   Subsystem: tty\n   Devtype: serial\n"
-      "   Action: add\nproduct 9091\r\nvendor (null)\r\n" +
-          EventLines("(null)", "add"),
-      capture_.Text());
-  EXPECT_EQ(NoModem, modem_.m_State.load());
-}
-
-// Drives ManualScanIfDue as Monitor does: one call per one-second pass.
-class ManualScanTest : public uDevTest {
- protected:
-  // Runs passes until the fake uptime reaches |until|; returns the uptimes
-  // at which a manual scan was logged.
-  std::vector<int32_t> RunUntil(int32_t until) {
+TEST_F(uDevTest, ManualScansEvery15SecondsWhileOffline) {
+  int32_t now = 100, nextScan = 115;  // as Monitor starts at uptime 100
+  // One call a one-second pass, as Monitor makes them, until the fake uptime
+  // reaches |until|; returns the uptimes that scanned.
+  auto passes = [&](int32_t until) {
     std::vector<int32_t> scans;
     while (clock_.Seconds() < until) {
       clock_.clock.Sleep(1000000);
       int before = capture_.Count("udev : initiating manual scan\n");
-      udev_.ManualScanIfDue(0, &modem_, &now_, &nextScan_);
-      if (capture_.Count("udev : initiating manual scan\n") > before) {
-        scans.push_back(clock_.Seconds());
-      }
+      udev_.ManualScanIfDue(0, &modem_, &now, &nextScan);
+      if (capture_.Count("udev : initiating manual scan\n") > before) scans.push_back(now);
     }
     return scans;
-  }
-
-  int32_t now_ = 100;
-  int32_t nextScan_ = 115;  // Monitor started at uptime 100
-};
-
-TEST_F(ManualScanTest, ScansEveryFifteenSecondsWhileOffline) {
+  };
   clock_.AdvanceSeconds(100);
   modem_.m_State = Offline;
-  EXPECT_EQ((std::vector<int32_t>{116, 132, 148}), RunUntil(150));
-}
-
-TEST_F(ManualScanTest, OnlineModemNeitherScansNorReadsTheUptime) {
-  clock_.AdvanceSeconds(100);
-  modem_.m_State = Running;
-  EXPECT_TRUE(RunUntil(140).empty());
-  EXPECT_EQ(100, now_);
-  // The deadline is long past when the modem goes: the first scan is at once.
+  EXPECT_EQ(std::vector<int32_t>{116}, passes(120));
+  modem_.m_State = Running;  // an online modem does not even read the uptime
+  EXPECT_TRUE(passes(140).empty());
+  EXPECT_EQ(120, now);
   modem_.m_State = Offline;
-  EXPECT_EQ((std::vector<int32_t>{141, 157}), RunUntil(160));
-}
-
-TEST_F(ManualScanTest, FailedUptimeReadingKeepsTheLastOne) {
-  clock_.AdvanceSeconds(100);
-  modem_.m_State = Offline;
-  clock_.failing = true;
-  EXPECT_TRUE(RunUntil(130).empty());
-  EXPECT_EQ(100, now_);
+  clock_.failing = true;  // a failed reading keeps the last one
+  EXPECT_TRUE(passes(150).empty());
+  EXPECT_EQ(120, now);
   clock_.failing = false;
-  EXPECT_EQ((std::vector<int32_t>{131}), RunUntil(140));
+  EXPECT_EQ((std::vector<int32_t>{151, 167}), passes(170));
+}
+
+// Scan and Monitor through libudev, a monitor pass costing 2 ms: the scan
+// takes the LE910's interface 05 and leaves the LE910-EU V2 to its hot-plug
+// event; the monitor takes one event a pass; the pass that sees finish() is
+// the last.
+TEST_F(uDevTest, LibudevScanAndHotPlug) {
+  std::vector<std::string> euv2 = AddModem(kEUV2, {"00", "06"});
+  AddModem(kLE910, {"04", "05"});
+  EXPECT_EQ(1, udev_.Scan(1, &modem_));
+  EXPECT_EQ("/dev/ttyUSB5", modem_.m_sDevPath);
+  EXPECT_EQ("Target Dev: /dev/ttyUSB5\nTarget Iface: 05\nDevice Node Path: /dev/bus/usb/001/002\n"
+            "Device Dev Path: /devices/1-2\n  VID/PID: 1bc7 1201\n  Maker\n  Modem\n"
+            "  serial: SN2\n", capture_.Text());
+
+  std::vector<int> events;  // "Got Device" lines at each pass's sleep
+  size_t finishedAt = 0;
+  std::optional<uDev> udev;
+  Clock clock([](int32_t* now) { *now = 100; return true; }, [&](unsigned int) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    events.push_back(capture_.Count("Got Device\n"));
+    if (finishedAt == 0 && (events.back() == 4 || events.size() == 5000)) {
+      finishedAt = events.size();
+      udev->finish();
+    }
+  });
+  udev.emplace(clock);
+  int result = -1;
+  std::thread monitor([&] { result = udev->Monitor(1, &modem_); });
+  std::string listening = Owned(umockdev_testbed_get_root_dir(testbed_)) + "/event[0-9]*";
+  glob_t found;
+  for (int i = 0; i < 500 && glob(listening.c_str(), 0, nullptr, &found) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  globfree(&found);
+  for (const char* action : {"add", "change"}) {
+    for (const std::string& tty : euv2) umockdev_testbed_uevent(testbed_, tty.c_str(), action);
+  }
+  monitor.join();
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(finishedAt, events.size());
+  for (size_t i = 1; i < events.size(); ++i) EXPECT_LE(events[i] - events[i - 1], 1) << i;
+  EXPECT_EQ(4, events.back());
+  EXPECT_EQ(2, capture_.Count("usb iface 00\r\n"));
+  EXPECT_EQ(2, capture_.Count("usb iface 06\r\nTarget Iface: 06\n"));
+  EXPECT_EQ(NimbelinkTelitLE910EUV2, modem_.m_ModemType.load());
+  EXPECT_EQ("/dev/ttyUSB6", modem_.m_sDevPath);
 }
 
 }  // namespace

@@ -2,167 +2,113 @@
 // failure messages and the pause-and-reopen after a failed broadcast.
 #include "routers/UDP.h"
 
-#include <algorithm>
+#include <arpa/inet.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/Clock.h"
-#include "tests/loopback_socket.h"
+#include "tests/FakeClock.h"
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+using Bytes = std::vector<unsigned char>;
+using namespace testing::internal;
+
+// A UDP socket bound to |address| on a free port: another host, or a port's holder.
+struct Peer {
+  explicit Peer(const char* address) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
+    sockaddr_in at = {AF_INET, 0, {inet_addr(address)}, {}};
+    socklen_t size = sizeof(at);
+    bind(fd, reinterpret_cast<sockaddr*>(&at), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size);
+    port = ntohs(at.sin_port);
+  }
+  ~Peer() { close(fd); }
+  bool SendTo(int toPort, const Bytes& bytes) {  // to 127.0.0.1
+    sockaddr_in to = {AF_INET, htons(static_cast<uint16_t>(toPort)), {htonl(INADDR_LOOPBACK)}, {}};
+    return sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                  sizeof(to)) == static_cast<ssize_t>(bytes.size());
+  }
+  Bytes Receive(int timeoutMs = 2000) {  // one datagram, or nothing after |timeoutMs|
+    pollfd readable = {fd, POLLIN, 0};
+    Bytes bytes(65536);
+    ssize_t n = poll(&readable, 1, timeoutMs) == 1 ? recv(fd, bytes.data(), bytes.size(), 0) : 0;
+    bytes.resize(n > 0 ? n : 0);
+    return bytes;
+  }
+  int fd, port;
+};
 
 class UDPTest : public testing::Test {
  protected:
-  UDPTest()
-      : clock([](int32_t* now) { *now = 1000; return true; },
-              [this](unsigned int us) { sleeps.push_back(us); }),
-        udp(clock) {}
   ~UDPTest() override {
     udp.disconnect();
     udp.disconnect_broadcast();
   }
 
-  // Binds the receiving socket on 127.0.0.1 and returns its port.
-  int Bind() {
-    int port = LoopbackSocket::FreePort();
-    CaptureStdout();
-    int result = udp.connect("127.0.0.1", port);
-    EXPECT_EQ("Connected\n", GetCapturedStdout());
-    EXPECT_EQ(0, result);
-    return port;
-  }
-
-  std::vector<unsigned int> sleeps;
-  Clock clock;
-  UDP udp;
-  unsigned char buf[1024];
+  FakeClock fake;
+  UDP udp{fake.clock};
+  unsigned char buf[1024] = {0xE1, 0x01, 0x02, 0x03};
 };
 
-TEST_F(UDPTest, DatagramFromOwnAddressIsDropped) {
-  int port = Bind();
+TEST_F(UDPTest, ReceivesFromOthersOnlyCutToCapacityWithinOneSecond) {
+  Peer own("127.0.0.1"), other("127.0.0.2");  // 127.0.0.2 is not an own address
+  const int port = Peer("127.0.0.1").port;
+  CaptureStdout();
+  ASSERT_EQ(0, udp.connect("127.0.0.1", port));
+  EXPECT_EQ("Connected\n", GetCapturedStdout());
   udp.refresh_local_addresses();
-  ASSERT_NE(udp.localAddresses.end(),
-            std::find(udp.localAddresses.begin(), udp.localAddresses.end(), "127.0.0.1"));
-
-  LoopbackSocket own("127.0.0.1");
-  ASSERT_TRUE(own.SendTo("127.0.0.1", port, {1, 2, 3}));
-  EXPECT_EQ(0, udp.receive_data(buf, sizeof(buf)));
-
-  // 127.0.0.2 is reachable on lo but not one of the listed addresses.
-  LoopbackSocket other("127.0.0.2");
-  ASSERT_TRUE(other.SendTo("127.0.0.1", port, {4, 5, 6}));
-  EXPECT_EQ(3, udp.receive_data(buf, sizeof(buf)));
-  EXPECT_EQ(4, buf[0]);
-}
-
-TEST_F(UDPTest, LongDatagramIsCutToCapacity) {
-  int port = Bind();
-  udp.refresh_local_addresses();
-  std::vector<unsigned char> big(1500);
+  ASSERT_TRUE(own.SendTo(port, {1, 2, 3}));
+  EXPECT_EQ(0, udp.receive_data(buf, 1024));
+  Bytes big(1500);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<unsigned char>(i);
-  LoopbackSocket other("127.0.0.2");
-  ASSERT_TRUE(other.SendTo("127.0.0.1", port, big));
+  ASSERT_TRUE(other.SendTo(port, big));
   EXPECT_EQ(1024, udp.receive_data(buf, 1024));
-  EXPECT_EQ(0, memcmp(big.data(), buf, 1024));
+  EXPECT_EQ(Bytes(big.begin(), big.begin() + 1024), Bytes(buf, buf + 1024));
+  EXPECT_EQ(0, udp.send_data(buf + 1, 2));  // to the last sender
+  EXPECT_EQ(Bytes({1, 2}), other.Receive());
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, udp.receive_data(buf, 1024));  // nothing to read: 0.95 s to 1.85 s
+  EXPECT_NEAR(1.4, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              0.45);
 }
 
-TEST_F(UDPTest, NothingToReadReturnsZeroAfterAboutOneSecond) {
-  Bind();
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(0, udp.receive_data(buf, sizeof(buf)));
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(950));
-  EXPECT_LT(waited, std::chrono::milliseconds(1900));
-}
-
-TEST_F(UDPTest, ReceiveOnClosedSocketFailsAsSelectWould) {
+TEST_F(UDPTest, FailuresPrintTheirLinesAndLeaveTheSocketClosed) {
+  Peer holder("127.0.0.1");
   CaptureStdout();
-  EXPECT_EQ(-1, udp.receive_data(buf, sizeof(buf)));
-  EXPECT_EQ("\nSelect Failed : Bad file descriptor\n", GetCapturedStdout());
-}
-
-TEST_F(UDPTest, AddressLongerThanBufferIsRefusedWithoutSocket) {
-  CaptureStdout();
+  CaptureStderr();
+  EXPECT_EQ(-1, udp.receive_data(buf, 1024));
+  EXPECT_EQ(-1, udp.send_data(buf, 1));
   EXPECT_EQ(-1, udp.connect(std::string(513, '1').c_str(), 45454));
-  EXPECT_EQ("address larger than buffer\n", GetCapturedStdout());
+  EXPECT_EQ(-1, udp.connect(std::string(512, '1').c_str(), 45454));  // fits; not an address
+  EXPECT_EQ(-1, udp.connect("127.0.0.1", holder.port));
+  EXPECT_EQ("\nSelect Failed : Bad file descriptor\nSend failed : \naddress larger than buffer\n",
+            GetCapturedStdout());
+  const std::string errors = GetCapturedStderr();
+  EXPECT_THAT(errors, testing::StartsWith("inet_aton() failed\n: "));
+  EXPECT_THAT(errors, testing::EndsWith("\nconnect failed. Error: Address already in use\n"));
   EXPECT_FALSE(udp.connected());
-
-  // 512 characters fit the buffer and fail only as an address.
-  CaptureStderr();
-  EXPECT_EQ(-1, udp.connect(std::string(512, '1').c_str(), 45454));
-  EXPECT_EQ(0u, GetCapturedStderr().rfind("inet_aton() failed\n: ", 0));
-  EXPECT_FALSE(udp.connected());
-}
-
-TEST_F(UDPTest, PortHeldElsewhereFailsAndLeavesSocketClosed) {
-  LoopbackSocket holder("127.0.0.1");
-  CaptureStderr();
-  EXPECT_EQ(-1, udp.connect("127.0.0.1", holder.port()));
-  EXPECT_EQ("connect failed. Error: Address already in use\n", GetCapturedStderr());
-  EXPECT_FALSE(udp.connected());
-}
-
-TEST_F(UDPTest, DisconnectTwiceDoesNothingTheSecondTime) {
-  Bind();
-  ASSERT_EQ(0, udp.connect_broadcast("127.0.0.1", 9));
-  EXPECT_EQ(0, udp.disconnect());
-  EXPECT_EQ(0, udp.disconnect());
-  EXPECT_EQ(0, udp.disconnect_broadcast());
-  EXPECT_EQ(0, udp.disconnect_broadcast());
-  EXPECT_FALSE(udp.connected());
-  EXPECT_FALSE(udp.broadcast_connected());
-}
-
-TEST_F(UDPTest, BroadcastGoesToTheDestination) {
-  LoopbackSocket peer("127.0.0.1");
-  ASSERT_EQ(0, udp.connect_broadcast("127.0.0.1", peer.port()));
-  unsigned char data[] = {0xE1, 0x01, 0x02};
-  EXPECT_EQ(0, udp.send_data_broadcast(data, sizeof(data)));
-  EXPECT_EQ(std::vector<unsigned char>(data, data + 3), peer.Receive());
-  EXPECT_TRUE(sleeps.empty());
+  EXPECT_EQ(0, udp.disconnect());  // and again in the destructor
 }
 
 TEST_F(UDPTest, FailedBroadcastPausesFiveSecondsAndReopens) {
-  LoopbackSocket peer("127.0.0.1");
-  ASSERT_EQ(0, udp.connect_broadcast("127.0.0.1", peer.port()));
-  std::vector<unsigned char> tooLong(70000, 0x55);  // beyond any UDP datagram
+  Peer peer("127.0.0.1");
+  ASSERT_EQ(0, udp.connect_broadcast("127.0.0.1", peer.port));
+  Bytes tooLong(70000, 0x55);  // beyond any UDP datagram
   CaptureStderr();
   EXPECT_EQ(-1, udp.send_data_broadcast(tooLong.data(), static_cast<int>(tooLong.size())));
   EXPECT_EQ("broadcast error", GetCapturedStderr());
-  EXPECT_EQ(std::vector<unsigned int>{5000000}, sleeps);
-  EXPECT_TRUE(udp.broadcast_connected());
+  EXPECT_EQ(5000000, fake.micros);
   EXPECT_TRUE(peer.Receive(100).empty());  // not sent again
-
-  // The reopened socket keeps the destination.
-  unsigned char data[] = {7};
-  EXPECT_EQ(0, udp.send_data_broadcast(data, 1));
-  EXPECT_EQ(std::vector<unsigned char>{7}, peer.Receive());
-}
-
-TEST_F(UDPTest, SendDataAnswersTheLastSender) {
-  int port = Bind();
-  LoopbackSocket other("127.0.0.2");
-  ASSERT_TRUE(other.SendTo("127.0.0.1", port, {1}));
-  ASSERT_EQ(1, udp.receive_data(buf, sizeof(buf)));
-  unsigned char reply[] = {9, 8};
-  EXPECT_EQ(0, udp.send_data(reply, 2));
-  EXPECT_EQ((std::vector<unsigned char>{9, 8}), other.Receive());
-}
-
-TEST_F(UDPTest, SendDataWithoutSocketFails) {
-  unsigned char reply[] = {9};
-  CaptureStdout();
-  EXPECT_EQ(-1, udp.send_data(reply, 1));
-  EXPECT_EQ("Send failed : \n", GetCapturedStdout());
+  EXPECT_EQ(0, udp.send_data_broadcast(buf, 3));  // reopened, to the same destination
+  EXPECT_EQ(Bytes(buf, buf + 3), peer.Receive());
 }
 
 }  // namespace

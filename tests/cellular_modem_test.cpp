@@ -1,0 +1,309 @@
+// CellularModem's files under /etc/ostrel/cell (the real paths: run through
+// tests/sandboxed) and its run-state machine, on a fake clock and scripted probes.
+#include "modem/CellularModem.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Globals.h"
+#include "routers/BEPMessage.h"
+#include "tests/FakeClock.h"
+#include "tests/log_capture.h"
+
+namespace {
+
+const unsigned int kSecond = 1000000;
+const char kConf[] = "/etc/ostrel/cell/cellular.conf";
+const char kImeiFile[] = "/etc/ostrel/cell/IMEI";
+const std::string kImei = "359225050123456";  // QID words 83638 and 2575420608
+const char kLost[] =  // lost while running, attached again, stopped while querying
+    "State: Modem Attached\r\nDetected Modem: Sierra EM7565\r\nState: Modem Running\r\n"
+    "Error: Modem Lost\r\nState: Modem Error \r\nState: Modem Attached\r\n"
+    "Detected Modem: Sierra EM7565\r\nState: Modem Shutdown\r\n";
+
+std::string Read(const char* path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+class CellularModemTest : public ::testing::Test {
+ protected:
+  CellularModemTest()
+      : clock([this](int32_t* now) { return fake.clock.Uptime(now); },
+              [this](unsigned int us) {
+                sleeps.push_back(us);
+                fake.micros += us;
+                if (onSleep) onSleep(us);
+              }),
+        modem(clock) {
+    fake.AdvanceSeconds(1000);
+    modem.m_Probes = {[this] { return Identity(); },
+                      [this] { radioTimes.push_back(fake.Seconds()); return 0; },
+                      [this] { return Addresses(); }};
+  }
+  void SetUp() override {
+    if (getenv("WANVOX_SANDBOXED") == nullptr) GTEST_SKIP() << "run through tests/sandboxed";
+    ASSERT_EQ(0, system("rm -rf /etc/ostrel/cell"));
+  }
+
+  // Takes the next scripted result (success once the script is used up); a
+  // success publishes a Sierra modem. Requests the stop at call |stopAtQuery|.
+  int Identity() {
+    identityTimes.push_back(fake.Seconds());
+    const bool ok = script.empty() || script.front();
+    if (!script.empty()) script.pop_front();
+    if (identityTimes.size() == stopAtQuery) modem.m_bStopRequest = true;
+    if (ok) SetIdentity(kImei, "89148000004412345678", "A");
+    return ok ? 0 : -1;
+  }
+  void SetIdentity(const std::string& imei, const std::string& simId, const char* slot) {
+    std::lock_guard<std::mutex> hold(modem.m_InfoLock);
+    modem.m_sModel = "EM7565";
+    modem.m_sRevision = "SWI9X50C_01.08.04.00";
+    modem.m_sPhoneNumber = "15551234567";
+    modem.m_sRSSI = "-71.000000";
+    modem.m_sIMEI = imei;
+    modem.m_sSimId = simId;
+    modem.m_Config.slot = slot;
+  }
+  int Addresses() {
+    std::lock_guard<std::mutex> hold(modem.m_InfoLock);
+    modem.m_sIPAddress = address;
+    modem.m_IPAddress = address.empty() ? 0 : 0x0302010a;
+    return address.empty() ? -1 : 0;
+  }
+
+  void StopAtSleep(int count, unsigned int us) {
+    onSleep = [this, count, us](unsigned int slept) mutable {
+      if (slept == us && --count == 0) modem.m_bStopRequest = true;
+    };
+  }
+  void Attach() {
+    modem.m_bStopped = false;
+    modem.m_bStopRequest = false;
+    modem.m_ModemType = SierraEM7565;
+    modem.SetPath("/dev/ttyUSB2");
+  }
+  int Count(unsigned int us) const { return std::count(sleeps.begin(), sleeps.end(), us); }
+  // The log's lines about the modem ("State: Modem ...", "Detected Modem: ...").
+  std::string States() {
+    std::istringstream text(log.Text());
+    std::string line, states;
+    while (std::getline(text, line)) states += line.find("Modem") != line.npos ? line + "\n" : "";
+    return states;
+  }
+
+  // The mirror: "firmware|qidHigh|qidLow|Phone|app.ver|Model|ip text|ip|roaming|rssi".
+  std::string Bep() {
+    BEPMessage* bep = modem.m_pBEPMessage;
+    std::lock_guard<std::mutex> hold(bep->mutex);
+    std::ostringstream text;
+    text << bep->firmwareVersion << "|" << bep->qidHigh << "|" << bep->qidLow << "|" << bep->Phone
+         << "|" << +bep->app << "." << +bep->ver << "|" << bep->Model << "|" << bep->ipAddressText
+         << "|" << bep->ipAddress << "|" << +bep->roaming << "|" << +bep->rssi;
+    return text.str();
+  }
+
+  FakeClock fake;
+  Clock clock;
+  CellularModem modem;
+  LogCapture log{&lgr};
+  std::deque<bool> script;
+  size_t stopAtQuery = 0;
+  std::string address;
+  std::function<void(unsigned int)> onSleep;
+  std::vector<unsigned int> sleeps;
+  std::vector<int32_t> identityTimes, radioTimes;
+};
+
+// Each load starts with slot "X"; the row gives "result slot apn" ("-": the
+// default APN). The first row has no file.
+TEST_F(CellularModemTest, SettingsDocuments) {
+  ASSERT_EQ(0, system("mkdir -p /etc/ostrel/cell"));
+  const char* kRows[][2] = {
+      {nullptr, "-1 X -"},
+      {R"({"version": 1, "slot": "A", "apn": "a", "apn_b": "b"})", "0 A a"},
+      {R"({"version": 1, "slot": "B", "apn": "a", "apn_b": "b"})", "0 B b"},
+      {R"({"version": 1, "slot": "b", "apn": "a", "apn_b": "b"})", "0 b a"},
+      {R"({"version": 1, "slot": 2, "apn": "a"})", "0 A a"}, {R"({"version": 1.5})", "0 A -"},
+      {R"({"version": 1, "slot": "B", "apn": "a"})", "0 B -"},
+      {R"({"version": 1, "apn": 7})", "0 A -"}, {R"({"version": "1", "apn": "a"})", "-1 X -"},
+      {R"({"apn": "a"})", "-1 X -"}, {"[1, 2]", "-1 X -"}, {"not json", "-1 X -"},
+      {"", "-1 X -"}};
+  for (const auto& row : kRows) {
+    if (row[0] != nullptr) std::ofstream(kConf) << row[0];
+    __cellular_cfg cfg;
+    cfg.slot = "X";
+    const size_t logStart = log.Text().size();
+    const int result = modem.LoadConfigFromDisk(&cfg);
+    const std::string apn = cfg.apn == kDefaultAPN ? "-" : cfg.apn;
+    const std::string name = row[0] == nullptr ? "no file" : row[0];
+    EXPECT_EQ(row[1], std::to_string(result) + " " + cfg.slot + " " + apn) << name;
+    std::string lines = "Loading Config from file /etc/ostrel/cell/cellular.conf\n";
+    if (result == 0) lines += "Using Cellular Slot " + cfg.slot + "\n";
+    if (result == 0 && apn != "-") lines += "Setting Cellular APN to " + apn + "\n";
+    EXPECT_EQ(lines, log.Text().substr(logStart)) << name;
+  }
+  std::string broken = "{\"version\": ";
+  EXPECT_EQ(-1, modem.WriteConfigToDisk(&broken[0], broken.size()));
+  EXPECT_EQ("Error parsing json payload\n", log.Text().substr(log.Text().rfind("Error")));
+  EXPECT_EQ("", Read(kConf));
+}
+
+// Stored values are compared on their first 64 bytes, up to a NUL, without
+// trailing blanks; the file is rewritten bare only when they differ.
+TEST_F(CellularModemTest, IdentityFilesAreComparedThenRewritten) {
+  const std::string nul("359225050123456\0x", 17), long64(64, '7');
+  const struct { std::string value, stored, after; } kRows[] = {
+      {kImei, "", kImei},  // first row: no directory yet
+      {kImei, kImei + "\r\n", kImei + "\r\n"}, {kImei, kImei + "  \t\n", kImei + "  \t\n"},
+      {kImei, nul, nul}, {kImei, " " + kImei, kImei}, {kImei, "\n" + kImei, kImei},
+      {kImei, "359225050123457", kImei}, {kImei, "", kImei},
+      {long64 + "8", long64 + "9", long64 + "8"}, {long64, long64 + "9", long64 + "9"}};
+  for (const auto& row : kRows) {
+    if (&row != &kRows[0]) std::ofstream(kImeiFile, std::ios::binary) << row.stored;
+    SetIdentity(row.value, "", "A");
+    EXPECT_EQ(0, modem.WriteIMEIToDisk());
+    EXPECT_EQ(row.after, Read(kImeiFile)) << "stored '" << row.stored << "'";
+  }
+  SetIdentity(kImei, "8914", "B");
+  EXPECT_EQ(0, modem.WriteSIMIDToDisk());
+  SetIdentity(kImei, "8901", "b");  // only "B" is slot B
+  EXPECT_EQ(0, modem.WriteSIMIDToDisk());
+  EXPECT_EQ("8914|8901", Read("/etc/ostrel/cell/SIMID_B") + "|" + Read("/etc/ostrel/cell/SIMID"));
+  ASSERT_EQ(0, system("rm /etc/ostrel/cell/IMEI && mkdir /etc/ostrel/cell/IMEI"));
+  EXPECT_EQ(-1, modem.WriteIMEIToDisk());  // a directory cannot be written
+}
+
+TEST_F(CellularModemTest, StopWithoutModemAndRemovePathComparesThePath) {
+  modem.m_bStopRequest = true;
+  EXPECT_EQ(0, modem.run());
+  EXPECT_EQ(std::vector<unsigned int>{250000}, sleeps);
+  EXPECT_FALSE(modem.m_bModemFound);
+  Attach();
+  modem.m_sModel = "EM7565";
+  modem.m_sModemError = "None";
+  EXPECT_NE(0, modem.RemovePath("/dev/ttyUSB0"));
+  EXPECT_EQ(Attached, modem.m_State);
+  EXPECT_EQ("", log.Text());
+  EXPECT_EQ(0, modem.RemovePath("/dev/ttyUSB2"));
+  EXPECT_EQ(Offline, modem.m_State);
+  EXPECT_EQ("|None", modem.m_sModel + "|" + modem.m_sModemError);
+  StopAtSleep(3, 250000);  // Offline idles like NoModem until the stop
+  EXPECT_EQ(0, modem.run());
+  EXPECT_EQ(4, Count(250000));
+  EXPECT_EQ("State: Modem Offline\r\n", log.Text());
+}
+
+// Two failed queries 10 s apart, then Running from uptime 1020 with one radio
+// refresh in that pass; each deadline is now + 5 and must be strictly exceeded.
+TEST_F(CellularModemTest, AttachQueryRetryRunStopAndMirror) {
+  script = {false, false, true};
+  address = "10.1.2.3";
+  modem.m_bRoaming = true;
+  Attach();
+  StopAtSleep(14, kSecond);
+  EXPECT_EQ(0, modem.run());
+  EXPECT_EQ("State: Modem Attached\r\nDetected Modem: Sierra EM7565\r\n"
+            "State: Modem Running\r\nState: Modem Shutdown\r\n", States());
+  EXPECT_EQ(2, Count(10 * kSecond));
+  EXPECT_EQ((std::vector<int32_t>{1000, 1010, 1020, 1026, 1032}), identityTimes);
+  EXPECT_EQ((std::vector<int32_t>{1020, 1021, 1027, 1033}), radioTimes);
+  EXPECT_TRUE(modem.m_bModemFound && modem.m_bStopped);
+  EXPECT_EQ(NoModem, modem.m_State);
+  EXPECT_EQ(DefaultCellularConfig(), Read(kConf));  // written byte for byte
+  EXPECT_EQ(kImei + "|89148000004412345678", Read(kImeiFile) + "|" +
+                                                 Read("/etc/ostrel/cell/SIMID"));
+  EXPECT_EQ(kDefaultAPN + std::string("|A"), modem.m_Config.apn + "|" + modem.m_Config.slot);
+  EXPECT_EQ("SWI9X50C_01.08.04.00|83638|2575420608|15551234567|1.1|EM7565|10.1.2.3|50462986|1|71",
+            Bep());
+}
+
+// Lost at the first periodic check; after the wait a failed query ends the run.
+TEST_F(CellularModemTest, LossClearsTheStatusWaitsTwentySecondsAndAttachesAgain) {
+  script = {true, false, false};
+  stopAtQuery = 3;
+  address = "10.1.2.3";
+  modem.m_sModemError = "None";  // the reset keeps these four
+  modem.m_sNetworkType = "4G LTE";
+  modem.m_bRegistered = true;
+  modem.m_sIPv6Address = "fe80::1";
+  modem.m_CurrentBands = {43};
+  Attach();
+  modem.run();
+  EXPECT_EQ(kLost, States());
+  EXPECT_EQ(identityTimes[1] + 21, identityTimes[2]);  // 20 s wait, then queried at once
+  EXPECT_EQ(1, Count(10 * kSecond));
+  EXPECT_EQ("|0|0||1.1|EM7565||0|0|0", Bep());  // the model kept
+  std::ostringstream status;  // cleared, then kept
+  status << modem.m_sModel << modem.m_sIMEI << modem.m_sSimId << modem.m_sRSSI << modem.m_sRevision
+         << modem.m_sIPAddress << modem.m_IPAddress << modem.m_CurrentBands.size() << "|"
+         << modem.m_sRegState << "|" << modem.m_sModemError << "|" << modem.m_sNetworkType << "|"
+         << modem.m_bRegistered << "|" << modem.m_sIPv6Address;
+  EXPECT_EQ("00|Unknown|None|4G LTE|1|fe80::1", status.str());
+}
+
+TEST_F(CellularModemTest, StopDuringTheErrorWaitStillAttachesOnce) {
+  script = {true, false, false};
+  Attach();
+  int errorSleeps = 0;
+  onSleep = [&](unsigned int us) {
+    if (us == kSecond && modem.m_State == Error && ++errorSleeps == 3) modem.m_bStopRequest = true;
+  };
+  EXPECT_EQ(0, modem.run());
+  EXPECT_EQ(3u, identityTimes.size());
+  EXPECT_EQ(kLost, States());
+}
+
+// The first attach replaces the corrupt settings file; the second only reads
+// it. A refresh without an address leaves the mirrored one; roaming follows.
+TEST_F(CellularModemTest, SetPathWhileRunningAttachesAgain) {
+  ASSERT_EQ(0, system("mkdir -p /etc/ostrel/cell"));
+  std::ofstream(kConf) << R"({"version": "1", "slot": "B"})";
+  address = "10.1.2.3";
+  modem.m_bRoaming = true;
+  Attach();
+  onSleep = [&](unsigned int us) {
+    if (us == kSecond && Count(kSecond) == 2) {
+      address.clear();
+      modem.m_bRoaming = false;
+      Attach();
+    }
+    if (us == kSecond && Count(kSecond) == 4) modem.m_bStopRequest = true;
+  };
+  modem.run();
+  EXPECT_EQ("10.1.2.3|50462986|0|0", Bep().substr(Bep().find("EM7565|") + 7));
+  const std::string attach = "State: Modem Attached\r\nDetected Modem: Sierra EM7565\r\n"
+                             "State: Modem Running\r\n";
+  EXPECT_EQ(attach + attach + "State: Modem Shutdown\r\n", States());
+  EXPECT_EQ(3, log.Count("Loading Config from file /etc/ostrel/cell/cellular.conf\n"));
+  EXPECT_EQ(1, log.Count("Saving Config to file /etc/ostrel/cell/cellular.conf\n"));
+  EXPECT_EQ(DefaultCellularConfig(), Read(kConf));
+}
+
+// The udev thread's calls race the modem thread for real here (a fake second
+// takes a real millisecond); run under ThreadSanitizer to check the lock rule.
+TEST_F(CellularModemTest, UdevThreadHandOff) {
+  onSleep = [](unsigned int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+  std::thread worker([this] { modem.run(); });
+  Attach();
+  while (modem.m_State != Running) std::this_thread::yield();
+  EXPECT_EQ(0, modem.RemovePath("/dev/ttyUSB2"));
+  modem.m_bStopRequest = true;
+  worker.join();
+  EXPECT_TRUE(modem.m_bStopped);
+  EXPECT_EQ(1, log.Count("State: Modem Offline\r\n"));
+  EXPECT_EQ("", modem.m_sIMEI);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// The router listeners' decisions as a function of (datagram, uptime), and
+// their records. Passes on real sockets: tests/e2e/test_routers.py.
+#include "routers/BEPListener.h"
+#include "routers/EventListener.h"
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
+#include "tests/FakeClock.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using V = ListenerVerdict;
+
+// A BEP report of a BT-5830v2 router, IMEI 5000000000, with flags byte B |ack|.
+Bytes BepReport(uint8_t ack, uint8_t ver = 1) {
+  BEPMessage m(0);
+  m.qidHigh = 1;
+  m.qidLow = 705032704;
+  m.Model = "BT-5830v2";
+  m.Phone = "15551230000";
+  m.firmwareVersion = "4.3.1";
+  m.rssi = 75;
+  m.network = "LTE";
+  m.ipAddress = 0xc0a80201;
+  m.build_message();
+  m.outMessage[9] = ack;
+  m.outMessage[11] = ver;
+  return m.outMessage;
+}
+
+// An event message of router 352099001761481 with id type |type|; 0xFF: none.
+Bytes EventReport(uint8_t type) {
+  const std::string datagram =
+      std::string("\xE1\xc9\xfe\xec\x6f\x3b\x40\x01", 8) + char(type) + std::string(6, 0) +
+      "<msg><sts id=\"17\">15551230000</sts><sts id=\"259\">Roaming Network</sts>"
+      "<sts id=\"261\">200</sts><sts id=\"264\">LTE</sts><inf id=\"301\">10.64.0.2</inf>"
+      "<sts id=\"900\">300</sts></msg>";
+  return type == 0xFF ? Bytes() : Bytes(datagram.begin(), datagram.end());
+}
+
+// A published record as printed: |fields| up to network_type, then the rest.
+std::string Record(const std::string& fields, const std::string& type) {
+  return "stCellularInfo(" + fields + ", apn=Unavailable, sim_id=Unavailable, age_of_data=<null>, "
+         "gps_mode=44, current_bands=<null>, device_type=" + type + ", modem_state=<null>, "
+         "modem_error=<null>, modem_lte_registration_state=<null>, "
+         "modem_sim_subscription_state=<null>)";
+}
+
+// A listener L started at uptime 100 on a free loopback port.
+template <typename L>
+class ListenerTest : public testing::Test {
+ protected:
+  ListenerTest() {
+    args.bep = &bep;
+    args.event = &event;
+    fake.AdvanceSeconds(100);
+    testing::internal::CaptureStdout();
+    listener.Start("127.0.0.1", 0, "127.0.0.3");
+    testing::internal::GetCapturedStdout();
+  }
+  ~ListenerTest() override { listener.link().Close(); }
+  V Take(Bytes datagram, int32_t at) {
+    return listener.Consider(datagram.data(), static_cast<int>(datagram.size()), at);
+  }
+
+  FakeClock fake;
+  BEPMessage bep{0};
+  EventMessage event{0};
+  __handler_args args;
+  L listener{&args, fake.clock};
+};
+using BEPListenerTest = ListenerTest<BEPListener>;
+using EventListenerTest = ListenerTest<EventListener>;
+
+TEST(BEPListenerDeviceType, FollowsAckFlagAndModel) {
+  const std::tuple<bool, const char*, int32_t> rows[] = {
+      {false, "BT-5600v2", 7}, {false, "BT-5630v2", 7}, {false, "BT-5800v2", 7},
+      {false, "BT-5830v2", 7}, {false, "GX450-Sierra", 1}, {false, "bt-5830v2", 1},
+      {true, "BT-5600v2", 8},  {true, "BT-5830v2", 8},   {true, "GX450-Sierra", 6},
+      {true, "BT-6600", 3},    {true, "", 3}};
+  for (const auto& [ack, model, type] : rows) {
+    EXPECT_EQ(type, BEPListener::DeviceType(ack, model)) << ack << model;
+  }
+}
+
+TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
+  const Bytes valid = BepReport(0), acked = BepReport(1), version2 = BepReport(0, 2), none;
+  const struct {
+    int32_t at;
+    const Bytes& datagram;
+    bool eventActive;
+    V verdict;
+    int32_t type;                // device_type of a publication
+    bool bepActive, refreshDue;  // after the pass's timers ran
+  } rows[] = {
+      {101, valid, false, V::kRefreshOnly, 0, false, false},  // first after start
+      {102, valid, false, V::kPublishAndForward, 7, true, false},
+      {103, acked, false, V::kPublish, 8, true, false},
+      {104, version2, false, V::kRejected, 0, true, false},  // still counts
+      {130, none, false, V::kNothing, 0, true, false},
+      {131, none, false, V::kNothing, 0, true, true},   // every 30 s
+      {134, none, false, V::kNothing, 0, true, false},  // 30 s: not yet silent
+      {135, none, false, V::kNothing, 0, false, false},
+      {136, valid, false, V::kRefreshOnly, 0, false, false},
+      {137, valid, false, V::kPublishAndForward, 7, true, false},
+      {138, acked, true, V::kNothing, 0, true, false},  // an event router wins
+      {161, acked, true, V::kNothing, 0, true, false},
+      {168, acked, true, V::kNothing, 0, false, true},  // idle though reports come
+  };
+  for (const auto& row : rows) {
+    args.eventActive = row.eventActive;
+    EXPECT_EQ(row.verdict, Take(row.datagram, row.at)) << "at " << row.at;
+    EXPECT_EQ(row.type, row.type ? listener.BuildRecord().device_type : 0) << "at " << row.at;
+    EXPECT_EQ(row.refreshDue, listener.Tick(row.at)) << "at " << row.at;
+    EXPECT_EQ(row.bepActive, args.bepActive.load()) << "at " << row.at;
+  }
+  bep.gpsFixQuality = 300;  // only its low byte goes out
+  EXPECT_EQ(Record("model=BT-5830v2, modemid=     5000000000, rssi=-75, firmware=4.3.1, "
+                   "ip=192.168.2.1, roaming=0, phone_number=15551230000, network_type=LTE",
+                   "PLOTNODE_1_DIRECT"),
+            testing::PrintToString(listener.BuildRecord()));
+}
+
+TEST_F(EventListenerTest, RelayedCopiesWaitThirtySecondsAfterADirectMessage) {
+  args.bepActive = true;  // a BEP router changes nothing here
+  const struct {
+    int32_t at;
+    uint8_t idType;  // 0x00 phone number, 0x01 direct, 0x80 static IP, 0x81 relayed, 0xFF none
+    V verdict;
+    int32_t type;      // device_type of a publication
+    bool eventActive;  // after the pass's timers ran
+  } rows[] = {
+      {100, 0x81, V::kRefreshOnly, 0, false},
+      {100, 0x81, V::kPublish, 6, true},  // no direct message yet
+      {101, 0x00, V::kPublish, 6, true},  // as the last IMEI-form header left it
+      {102, 0x01, V::kPublishAndForward, 5, true},
+      {103, 0x00, V::kPublishAndForward, 5, true},
+      {104, 0x81, V::kDropped, 0, true},
+      {106, 0x80, V::kRejected, 0, true},
+      {133, 0x81, V::kDropped, 0, true},
+      {134, 0x81, V::kPublish, 6, true},  // 31 s after the last direct one
+      {135, 0x01, V::kPublishAndForward, 5, true},
+      {136, 0x81, V::kDropped, 0, true},
+      {167, 0xFF, V::kNothing, 0, false},  // nothing for 31 s: idle
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.verdict, Take(EventReport(row.idType), row.at)) << "at " << row.at;
+    EXPECT_EQ(row.type, row.type ? listener.BuildRecord().device_type : 0) << "at " << row.at;
+    listener.Tick(row.at);
+    EXPECT_EQ(row.eventActive, args.eventActive.load()) << "at " << row.at;
+  }
+  EXPECT_EQ(Record("model=GX450-Sierra, modemid=352099001761481, rssi=-56, firmware=N/A, "
+                   "ip=10.64.0.2, roaming=1, phone_number=15551230000, network_type=4G LTE",
+                   "PLOTNODE_2_REMOTE"),
+            testing::PrintToString(listener.BuildRecord()));  // rssi 200 as its low byte
+}
+
+}  // namespace
