@@ -3,17 +3,12 @@
 #include <mutex>
 #include <string>
 
+#include "core/CopyUnder.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
 
 namespace {
-
-template <typename T>
-T CopyUnder(std::mutex& lock, const T& value) {
-  std::lock_guard<std::mutex> hold(lock);
-  return value;
-}
 
 // The address is published only while registered; IPv6 wins when known.
 std::string PublishedAddress(CellularModem& modem) {

@@ -1,6 +1,6 @@
 // Band codes follow ModemManager's MMModemBand: 1-13 GSM/UMTS, 31-44,
 // 47-56 and 63-74 E-UTRAN (band number = code - 30), 128-148 CDMA band
-// classes (133 unused). Tested by tests/band_names_test.cpp.
+// classes (133 unused). Tested by tests/modem_manager_test.cpp.
 #include "modem/BandNames.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Tested by tests/cellular_addresses_test.cpp.
+// Tested end to end (wwan0) by tests/e2e/test_modem.py.
 #include "modem/CellularAddresses.h"
 
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 // Construction, the udev thread's entry points, the reset after a loss and
 // the writes into the modem's own BEP message. Lock rule: m_InfoLock and the
 // BEP message's mutex are never held together; values cross from one to the
-// other as copies. Tested by tests/cellular_modem_run_test.cpp.
+// other as copies. Tested by tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
 #include <cstdio>

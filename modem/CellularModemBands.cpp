@@ -1,5 +1,5 @@
 // Band texts for the status record and the cellular interface's addresses.
-// Tested by tests/band_names_test.cpp and tests/cellular_addresses_test.cpp.
+// Tested by tests/modem_manager_test.cpp and tests/e2e/test_modem.py.
 #include "modem/CellularModem.h"
 
 #include <ifaddrs.h>

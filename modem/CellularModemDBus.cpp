@@ -2,7 +2,7 @@
 // blocks in `loop` until its completion callback has filled the snapshot;
 // the published members are then derived from the snapshot and stored under
 // m_InfoLock, which is never held while the loop runs. Tested by
-// tests/modem_dbus_test.cpp against a mock ModemManager on a private bus.
+// tests/modem_manager_test.cpp against a mock ModemManager on a private bus.
 #include "modem/CellularModem.h"
 
 #include <time.h>

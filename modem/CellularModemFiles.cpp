@@ -1,7 +1,7 @@
 // cellular.conf and the identity files in /etc/ostrel/cell. The identity
 // files are compared before they are written so that the flash is only
 // touched when the IMEI or the SIM changes. Tested by
-// tests/cellular_files_test.cpp.
+// tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
 #include <sys/stat.h>

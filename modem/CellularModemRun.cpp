@@ -1,7 +1,7 @@
 // The run-state machine of the modem thread. One pass handles the state
 // read at its start; a state the udev thread stores during a pass may be
 // replaced by that pass's own transition. Every sleep and uptime reading
-// goes through m_Clock. Tested by tests/cellular_modem_run_test.cpp.
+// goes through m_Clock. Tested by tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Every callback stops `loop` on every path: the modem thread is blocked in
 // loop->run() until it does. D-Bus errors raised by the binding are caught
 // here, reported on standard error, and leave the snapshot as it was.
-// Tested by tests/modem_dbus_test.cpp against a mock ModemManager.
+// Tested by tests/modem_manager_test.cpp against a mock ModemManager.
 #include "modem/ModemManagerCallbacks.h"
 
 #include <iostream>

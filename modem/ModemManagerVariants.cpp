@@ -1,5 +1,5 @@
 // The walk logs each value it takes in the modem log, so that a field report
-// shows what ModemManager said. Tested by tests/modem_manager_variants_test.cpp.
+// shows what ModemManager said. Tested by tests/modem_manager_test.cpp.
 #include "modem/ModemManagerVariants.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// Tested by tests/radio_texts_test.cpp.
+// Tested by tests/modem_manager_test.cpp.
 #include "modem/RadioTexts.h"
 
 #include <cstdlib>

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "core/CopyUnder.h"
 #include "core/Globals.h"
 #include "routers/BEPMessage.h"
 
@@ -12,13 +13,6 @@ namespace {
 bool IsPlotnode1(const std::string& model) {
   return model == "BT-5600v2" || model == "BT-5630v2" || model == "BT-5800v2" ||
          model == "BT-5830v2";
-}
-
-// Copies one member of |bep| under its mutex.
-template <typename T>
-T Locked(BEPMessage* bep, const T& member) {
-  std::lock_guard<std::mutex> hold(bep->mutex);
-  return member;
 }
 
 }  // namespace
@@ -55,7 +49,7 @@ ListenerVerdict BEPListener::Consider(unsigned char* buf, int n, int32_t now) {
   if (m_Timers.Heard(now)) return ListenerVerdict::kRefreshOnly;
   if (m_pArgs->bep->parse(buf, n) != 1) return ListenerVerdict::kRejected;
   m_pArgs->bepActive = true;
-  bool forwarded = Locked(m_pArgs->bep, m_pArgs->bep->ack) != 0;
+  bool forwarded = CopyUnder(m_pArgs->bep->mutex, m_pArgs->bep->ack) != 0;
   return forwarded ? ListenerVerdict::kPublish : ListenerVerdict::kPublishAndForward;
 }
 
@@ -84,23 +78,23 @@ void BEPListener::Act(ListenerVerdict verdict, int n) {
 
 quarn::stCellularInfo BEPListener::BuildRecord() {
   BEPMessage* bep = m_pArgs->bep;
-  std::string model = Locked(bep, bep->Model);
-  bool ack = Locked(bep, bep->ack) != 0;
+  std::string model = CopyUnder(bep->mutex, bep->Model);
+  bool ack = CopyUnder(bep->mutex, bep->ack) != 0;
   char rssi[8];
-  snprintf(rssi, sizeof(rssi), "%d", Locked(bep, bep->rssi));
+  snprintf(rssi, sizeof(rssi), "%d", CopyUnder(bep->mutex, bep->rssi));
 
   quarn::stCellularInfo info;
-  info.__set_firmware(Locked(bep, bep->firmwareVersion));
-  info.__set_ip(Locked(bep, bep->ipAddressText));
+  info.__set_firmware(CopyUnder(bep->mutex, bep->firmwareVersion));
+  info.__set_ip(CopyUnder(bep->mutex, bep->ipAddressText));
   info.__set_model(model);
-  info.__set_modemid(Locked(bep, bep->deviceId));
-  info.__set_roaming(Locked(bep, bep->roaming) != 0);
+  info.__set_modemid(CopyUnder(bep->mutex, bep->deviceId));
+  info.__set_roaming(CopyUnder(bep->mutex, bep->roaming) != 0);
   info.__set_rssi(rssi);
-  info.__set_phone_number(Locked(bep, bep->Phone));
-  info.__set_network_type(Locked(bep, bep->network));
+  info.__set_phone_number(CopyUnder(bep->mutex, bep->Phone));
+  info.__set_network_type(CopyUnder(bep->mutex, bep->network));
   info.__set_apn("Unavailable");
   info.__set_sim_id("Unavailable");
-  info.__set_gps_mode(static_cast<int8_t>(Locked(bep, bep->gpsFixQuality) & 0xff));
+  info.__set_gps_mode(static_cast<int8_t>(CopyUnder(bep->mutex, bep->gpsFixQuality) & 0xff));
   info.__set_device_type(static_cast<quarn::eCellularDeviceTypes::type>(DeviceType(ack, model)));
   return info;
 }

@@ -3,19 +3,9 @@
 
 #include <cstdio>
 
+#include "core/CopyUnder.h"
 #include "core/Globals.h"
 #include "routers/EventMessage.h"
-
-namespace {
-
-// Copies one member of |event| under its mutex.
-template <typename T>
-T Locked(EventMessage* event, const T& member) {
-  std::lock_guard<std::mutex> hold(event->mutex);
-  return member;
-}
-
-}  // namespace
 
 const char EventListener::kBroadcastAddress[] = "10.0.0.255";
 
@@ -54,7 +44,7 @@ ListenerVerdict EventListener::Consider(unsigned char* buf, int n, int32_t now) 
 // A phone-number-form message leaves `relayed` as the last IMEI-form header
 // set it, and is judged by that.
 ListenerVerdict EventListener::Precedence(int32_t now) {
-  if (!Locked(m_pArgs->event, m_pArgs->event->relayed)) {
+  if (!CopyUnder(m_pArgs->event->mutex, m_pArgs->event->relayed)) {
     haveDirect = true;
     lastDirect = now;
     return ListenerVerdict::kPublishAndForward;
@@ -92,21 +82,22 @@ void EventListener::Act(ListenerVerdict verdict, int n) {
 quarn::stCellularInfo EventListener::BuildRecord() {
   EventMessage* event = m_pArgs->event;
   char rssi[8];
-  snprintf(rssi, sizeof(rssi), "%d", static_cast<int8_t>(Locked(event, event->rssi) & 0xff));
-  bool relayed = Locked(event, event->relayed);
+  int8_t lowByte = static_cast<int8_t>(CopyUnder(event->mutex, event->rssi) & 0xff);
+  snprintf(rssi, sizeof(rssi), "%d", lowByte);
+  bool relayed = CopyUnder(event->mutex, event->relayed);
 
   quarn::stCellularInfo info;
-  info.__set_firmware(Locked(event, event->firmware));
-  info.__set_ip(Locked(event, event->ipAddress));
+  info.__set_firmware(CopyUnder(event->mutex, event->firmware));
+  info.__set_ip(CopyUnder(event->mutex, event->ipAddress));
   info.__set_model("GX450-Sierra");
-  info.__set_modemid(Locked(event, event->deviceId));
-  info.__set_roaming(Locked(event, event->roaming) != 0);
+  info.__set_modemid(CopyUnder(event->mutex, event->deviceId));
+  info.__set_roaming(CopyUnder(event->mutex, event->roaming) != 0);
   info.__set_rssi(rssi);
-  info.__set_phone_number(Locked(event, event->phoneNumber));
-  info.__set_network_type(Locked(event, event->networkType));
+  info.__set_phone_number(CopyUnder(event->mutex, event->phoneNumber));
+  info.__set_network_type(CopyUnder(event->mutex, event->networkType));
   info.__set_apn("Unavailable");
   info.__set_sim_id("Unavailable");
-  info.__set_gps_mode(static_cast<int8_t>(Locked(event, event->gpsMode) & 0xff));
+  info.__set_gps_mode(static_cast<int8_t>(CopyUnder(event->mutex, event->gpsMode) & 0xff));
   info.__set_device_type(relayed ? quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE
                                  : quarn::eCellularDeviceTypes::PLOTNODE_2_DIRECT);
   return info;
