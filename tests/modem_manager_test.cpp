@@ -1,7 +1,5 @@
-// What the modem publishes from ModemManager's values: band names and texts,
-// the radio texts, and the identity and radio refreshes against the mock
-// ModemManager of tools/mock_modemmanager.py on a private bus (slow: each
-// case starts the mock).
+// Band names, radio texts, and the refreshes against tools/mock_modemmanager.py on a
+// private bus (slow: each case starts the mock).
 #include "modem/CellularModem.h"
 
 #include <signal.h>
@@ -27,11 +25,10 @@ TEST(ModemValuesTest, BandNamesAndGenerations) {
   using G = BandGeneration;
   const struct { uint32_t band; const char* name; G generation; } kRows[] = {
       {0, "", G::None}, {1, "EGSM", G::G2}, {2, "DCS", G::G3}, {13, "U2600", G::G3},
-      {14, "", G::None}, {30, "", G::None}, {31, "EUTRAN_I", G::G4}, {34, "EUTRAN_IV", G::G4},
-      {39, "EUTRAN_IX", G::G4}, {44, "EUTRAN_XIV", G::G4}, {45, "", G::None}, {46, "", G::None},
-      {47, "EUTRAN_XVII", G::G4}, {54, "EUTRAN_XXIV", G::G4}, {56, "EUTRAN_XXVI", G::G4},
-      {57, "", G::None}, {62, "", G::None}, {63, "EUTRAN_XXXIII", G::G4}, {75, "", G::None},
-      {74, "EUTRAN_XLIV", G::G4}, {127, "", G::None}, {128, "CDMA_BC0_CELLULAR_800", G::G2},
+      {14, "", G::None}, {30, "", G::None}, {31, "EUTRAN_I", G::G4}, {44, "EUTRAN_XIV", G::G4},
+      {45, "", G::None}, {47, "EUTRAN_XVII", G::G4}, {56, "EUTRAN_XXVI", G::G4}, {57, "", G::None},
+      {62, "", G::None}, {63, "EUTRAN_XXXIII", G::G4}, {74, "EUTRAN_XLIV", G::G4},
+      {75, "", G::None}, {127, "", G::None}, {128, "CDMA_BC0_CELLULAR_800", G::G2},
       {133, "", G::None}, {134, "CDMA_BC5_NMT450", G::G2}, {148, "CDMA_BC19_US_LOWER_700", G::G2},
       {149, "", G::None}, {0xffffffffu, "", G::None}};
   for (const auto& row : kRows) {
@@ -42,12 +39,9 @@ TEST(ModemValuesTest, BandNamesAndGenerations) {
 
 TEST(ModemValuesTest, RadioTexts) {
   const struct { bool recent; double lte; uint32_t quality; const char* text; } kRssi[] = {
-      {false, -71.0, 80, "0"}, {true, -71.0, 31, "-71.000000"}, {true, -71.5, 0, "-71.500000"},
-      {true, 0.0, 31, "-85"},  {true, 0.0, 100, "-50"},         {true, 0.0, 1, "-100"},
-      {true, 0.0, 0, "0"}};
-  for (const auto& r : kRssi) {
-    EXPECT_EQ(r.text, RssiText(r.recent, r.lte, r.quality)) << r.recent << " " << r.quality;
-  }
+      {false, -71.0, 80, "0"}, {true, -71.5, 0, "-71.500000"}, {true, 0.0, 100, "-50"},
+      {true, 0.0, 1, "-100"},  {true, 0.0, 0, "0"}};
+  for (const auto& r : kRssi) EXPECT_EQ(r.text, RssiText(r.recent, r.lte, r.quality)) << r.quality;
   // By state 0 to 7: text, then R for registered and r for roaming.
   const char* kRegistration[] = {"Idle",    "Home R",        "Searching", "Denied",
                                  "Unknown", "Roaming R r", "Unknown",   "Unknown"};
@@ -57,8 +51,8 @@ TEST(ModemValuesTest, RadioTexts) {
                                         (r.roaming ? " r" : "")) << state;
   }
   const struct { uint32_t bits; const char* type; } kAccess[] = {
-      {0x4000, "4G LTE"}, {0x4002, "4G LTE"}, {0x2000, "3G"}, {0x101, "3G"}, {0x10, "2G"},
-      {0x1, "2G"},        {0, "-"},           {0x8000, "-"}};
+      {0x4002, "4G LTE"}, {0x2000, "3G"}, {0x101, "3G"}, {0x10, "2G"}, {0x1, "2G"}, {0, "-"},
+      {0x8000, "-"}};
   for (const auto& r : kAccess) {
     const char* type = AccessTechnologyType(r.bits);
     EXPECT_STREQ(r.type, type == nullptr ? "-" : type) << r.bits;
@@ -103,8 +97,8 @@ class ModemDBusTest : public ::testing::Test {
     mock.Start(command);
     ASSERT_EQ("ready", mock.Line());
   }
-  // "model|revision|IMEI|SIM|phone | RSSI|operator|state|registration|subscription
-  // | error|registration text|registered|roaming|network type".
+  // "model|revision|IMEI|SIM|phone | RSSI|operator|state|reg|sim sub | error|reg text|
+  // registered|roaming|network type".
   std::string Status() {
     std::lock_guard<std::mutex> hold(modem.m_InfoLock);
     std::ostringstream text;
@@ -121,9 +115,8 @@ class ModemDBusTest : public ::testing::Test {
   LogCapture log{&lgr};
 };
 
-// No SIM, operator, Lte or access technology (the best band decides; an
-// unnamed one keeps its place). Setup(5) only while the Signal Rate is not 5:
-// the mock then reports the rate it was given.
+// No SIM, operator, Lte or access technology (the best band decides; an unnamed one keeps
+// its place). Setup(5) only while the Signal Rate is not 5.
 TEST_F(ModemDBusTest, MissingPropertiesGiveTheDefaults) {
   Start({R"({"modem": {"Model": "EM7565", "SignalQuality": [31, true],
              "CurrentBands": [4, 200, 1]}, "3gpp": {"RegistrationState": 5},

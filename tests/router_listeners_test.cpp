@@ -1,5 +1,4 @@
-// The router listeners' decisions as a function of (datagram, uptime), and
-// their records. Passes on real sockets: tests/e2e/test_routers.py.
+// The listeners' verdicts per (datagram, uptime) and their records; sockets: e2e.
 #include "routers/BEPListener.h"
 #include "routers/EventListener.h"
 

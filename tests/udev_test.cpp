@@ -19,9 +19,7 @@
 namespace {
 
 struct Modem {
-  const char* vendor;  // nullptr: the USB parent lacks "idVendor"
-  const char* product;
-  const char* iface;   // nullptr: no ID_USB_INTERFACE_NUM
+  const char *vendor, *product, *iface;  // vendor, iface nullptr: no "idVendor", no interface
   int type;
 };
 const Modem kSierra = {"1199", "9091", "03", SierraEM7565};
@@ -30,21 +28,14 @@ const Modem kLE910 = {"1bc7", "1201", "05", NimbelinkTelitLE910};
 const Modem kEUV2 = {"1bc7", "0036", "06", NimbelinkTelitLE910EUV2};
 const Modem kHE910 = {"1bc7", "0021", "06", NimbelinkTelitHE910};
 
-// A modem port as libudev would describe it. DEVNAME differs from the node
-// on purpose, to show which of the two each row hands to SetPath.
+// DEVNAME differs from the node, to show which one each row hands to SetPath.
 const char kNode[] = "/dev/ttyUSB1";
 TtyDevice Port(const Modem& m, const char* action) {
-  TtyDevice tty;
-  tty.node = kNode;
-  tty.devname = "/dev/ttyDEVNAME";
-  tty.subsystem = "tty";
-  if (action != nullptr) tty.action = action;
-  if (m.iface != nullptr) tty.interfaceNum = m.iface;
-  tty.properties = {{"DEVNAME", "/dev/ttyDEVNAME"}, {"SUBSYSTEM", "tty"}};
-  tty.usb = UsbParent{"/dev/bus/usb/001/004", "/devices/pci0000:00/usb1/1-1", {}, m.product,
-                      "Maker", "Modem", "0123"};
-  if (m.vendor != nullptr) tty.usb->vendor = m.vendor;
-  return tty;
+  auto text = [](const char* s) { return s != nullptr ? MaybeText(s) : std::nullopt; };
+  return {kNode, "/dev/ttyDEVNAME", text(m.iface), "tty", {}, text(action),
+          {{"DEVNAME", "/dev/ttyDEVNAME"}, {"SUBSYSTEM", "tty"}},
+          UsbParent{"/dev/bus/usb/001/004", "/devices/pci0000:00/usb1/1-1", text(m.vendor),
+                    m.product, "Maker", "Modem", "0123"}};
 }
 std::string Block(const Modem& m) {
   return std::string("Device Node Path: /dev/bus/usb/001/004\n") +
@@ -63,8 +54,7 @@ class uDevTest : public ::testing::Test {
   ~uDevTest() override { g_object_unref(testbed_); }
   void SetUp() override { ASSERT_TRUE(umockdev_in_mock_environment()); }
 
-  // A USB modem "1-<n>" in the testbed with a tty "ttyUSB<iface>" per
-  // interface; returns the ttys' system paths. Sends no uevents.
+  // A USB modem "1-<n>" with a tty "ttyUSB<iface>" per interface; returns their syspaths.
   std::vector<std::string> AddModem(const Modem& m, const std::vector<std::string>& ifaces) {
     std::string n = std::to_string(++usbCount_), usbName = "1-" + n, serial = "SN" + n;
     std::string usb = Owned(umockdev_testbed_add_device(
@@ -80,11 +70,7 @@ class uDevTest : public ::testing::Test {
     }
     return ttys;
   }
-  static std::string Owned(gchar* text) {
-    std::string copy = text;
-    g_free(text);
-    return copy;
-  }
+  static std::string Owned(gchar* text) { std::string copy = text; g_free(text); return copy; }
 
   UMockdevTestbed* testbed_;  // empty unless a test adds devices: scans find nothing
   int usbCount_ = 0;
@@ -98,52 +84,33 @@ TEST_F(uDevTest, AnnouncesEachRowWithItsOwnLines) {
   const std::string dev = "Target Dev: /dev/ttyDEVNAME\n", name = "/dev/ttyDEVNAME";
   const Modem euv2On05 = {"1bc7", "0036", "05", 0}, euv2NoIface = {"1bc7", "0036", nullptr, 0};
   struct Case {
-    bool event;         // HandleEvent of an "add"; else ScanDevice
+    bool event;  // HandleEvent of an "add"; else ScanDevice
     Modem modem;
     uint8_t debug;
-    std::string lines;  // after the event's own lines
-    std::string port;   // "": not announced
+    std::string lines, port;  // lines after the event's own; port "": not announced
   } cases[] = {
-      // The scan: the port a row takes, its own lines at verbosity 1, then
-      // the USB parent; the property dump at 4, once.
-      {false, kSierra, 0, "", kNode},
-      {false, kGemalto, 0, kDump, name},
-      {false, kLE910, 0, "", name},
-      {false, kHE910, 0, "", kNode},
-      {false, kEUV2, 1, "", ""},
+      // The scan: its own lines at verbosity 1, then the USB parent; the dump at 4, once.
+      {false, kGemalto, 0, kDump, name}, {false, kEUV2, 1, "", ""},
       {false, kSierra, 1, Block(kSierra), kNode},
+      {false, kSierra, 4, Block(kSierra) + kDump, kNode},
       {false, kGemalto, 1, dev + Block(kGemalto) + kDump, name},
       {false, kLE910, 1, dev + "Target Iface: 05\n" + Block(kLE910), name},
       {false, kHE910, 1, "Target Iface: 06\n" + Block(kHE910), kNode},
-      {false, kSierra, 4, Block(kSierra) + kDump, kNode},
-      {false, kGemalto, 4, dev + Block(kGemalto) + kDump, name},
-      // Events: every row, the node as port; the LE910-EU V2 logs its
-      // interface before testing it.
-      {true, kSierra, 0, "", kNode},
-      {true, kEUV2, 0, "", kNode},
-      {true, kGemalto, 1, Block(kGemalto), kNode},
+      // Events: the node as port; the LE910-EU V2 logs its interface before testing it.
       {true, kLE910, 1, "Target Iface: 05\n" + Block(kLE910), kNode},
       {true, kEUV2, 1, "usb iface 06\r\nTarget Iface: 06\n" + Block(kEUV2), kNode},
-      {true, kHE910, 1, "Target Iface: 06\n" + Block(kHE910), kNode},
-      {true, kGemalto, 4, "product 00a0\r\nvendor 1e2d\r\n" + Block(kGemalto) + kDump, kNode},
       {true, kEUV2, 4, "product 0036\r\nvendor 1bc7\r\nusb iface 06\r\nTarget Iface: 06\n" +
        Block(kEUV2) + kDump, kNode},
-      {true, euv2On05, 0, "", ""},
       {true, euv2On05, 1, "usb iface 05\r\n", ""},
       {true, euv2NoIface, 1, "usb iface (null)\r\n", ""},
       {true, {nullptr, "9091", "03", 0}, 4, "product 9091\r\nvendor (null)\r\n", ""},
-      // Sierra and Gemalto take any tty, the Telit rows one interface; ids
-      // are exact lower-case text.
+      // Sierra and Gemalto take any tty, the Telit rows one interface; ids are exact text.
       {false, {"1199", "9091", nullptr, SierraEM7565}, 0, "", kNode},
       {true, {"1e2d", "00a0", nullptr, NimbelinkGemalto}, 0, "", kNode},
       {true, {"1bc7", "1201", "04", 0}, 1, "", ""},
       {false, {"1bc7", "1201", nullptr, 0}, 1, "", ""},
-      {false, {"1bc7", "0021", "6", 0}, 1, "", ""},
-      {true, {"1bc7", "0021", "05", 0}, 1, "", ""},
-      {true, {"1BC7", "1201", "05", 0}, 1, "", ""},
-      {true, {"1bc7", "0021 ", "06", 0}, 1, "", ""},
+      {false, {"1bc7", "0021", "6", 0}, 1, "", ""}, {true, {"1BC7", "1201", "05", 0}, 1, "", ""},
       {false, {"1199", "9090", "03", 0}, 1, "", ""},
-      {true, {"9091", "1199", "03", 0}, 1, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("case " + std::to_string(&c - cases));
@@ -163,10 +130,8 @@ TEST_F(uDevTest, RemoveTakesOnlyTheModemsPortOffline) {
   ASSERT_TRUE(udev_.ScanDevice(0, Port(kSierra, nullptr), &modem_));
   TtyDevice other = Port(kSierra, "remove"), noNode = other, gone = other;
   other.node = "/dev/ttyS0";
-  other.usb.reset();
   noNode.node.reset();
-  noNode.usb.reset();
-  gone.usb.reset();
+  for (TtyDevice* t : {&other, &noNode, &gone}) t->usb.reset();
   udev_.HandleEvent(0, other, &modem_);
   udev_.HandleEvent(0, noNode, &modem_);
   EXPECT_EQ(Attached, modem_.m_State.load());
@@ -179,14 +144,12 @@ TEST_F(uDevTest, RemoveTakesOnlyTheModemsPortOffline) {
   EXPECT_EQ(Offline, modem_.m_State.load());
   EXPECT_EQ("State: Modem Offline\r\nState: Modem Offline\r\n", modemLog.Text());
   EXPECT_EQ(Event("/dev/ttyS0", "remove") + Event("(null)", "remove") + Event(kNode, "remove") +
-                Block(kSierra) + Event(kNode, "remove"),
-            capture_.Text());
+            Block(kSierra) + Event(kNode, "remove"), capture_.Text());
 }
 
 TEST_F(uDevTest, ManualScansEvery15SecondsWhileOffline) {
   int32_t now = 100, nextScan = 115;  // as Monitor starts at uptime 100
-  // One call a one-second pass, as Monitor makes them, until the fake uptime
-  // reaches |until|; returns the uptimes that scanned.
+  // One-second passes as Monitor makes them until |until|; the uptimes that scanned.
   auto passes = [&](int32_t until) {
     std::vector<int32_t> scans;
     while (clock_.Seconds() < until) {
@@ -201,20 +164,16 @@ TEST_F(uDevTest, ManualScansEvery15SecondsWhileOffline) {
   modem_.m_State = Offline;
   EXPECT_EQ(std::vector<int32_t>{116}, passes(120));
   modem_.m_State = Running;  // an online modem does not even read the uptime
-  EXPECT_TRUE(passes(140).empty());
-  EXPECT_EQ(120, now);
+  EXPECT_TRUE(passes(140).empty() && now == 120);
   modem_.m_State = Offline;
   clock_.failing = true;  // a failed reading keeps the last one
-  EXPECT_TRUE(passes(150).empty());
-  EXPECT_EQ(120, now);
+  EXPECT_TRUE(passes(150).empty() && now == 120);
   clock_.failing = false;
   EXPECT_EQ((std::vector<int32_t>{151, 167}), passes(170));
 }
 
-// Scan and Monitor through libudev, a monitor pass costing 2 ms: the scan
-// takes the LE910's interface 05 and leaves the LE910-EU V2 to its hot-plug
-// event; the monitor takes one event a pass; the pass that sees finish() is
-// the last.
+// Scan and Monitor through libudev, a pass costing 2 ms: the scan takes the LE910's
+// interface 05, the monitor one event a pass; the pass that sees finish() is the last.
 TEST_F(uDevTest, LibudevScanAndHotPlug) {
   std::vector<std::string> euv2 = AddModem(kEUV2, {"00", "06"});
   AddModem(kLE910, {"04", "05"});
@@ -244,9 +203,8 @@ TEST_F(uDevTest, LibudevScanAndHotPlug) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   globfree(&found);
-  for (const char* action : {"add", "change"}) {
+  for (const char* action : {"add", "change"})
     for (const std::string& tty : euv2) umockdev_testbed_uevent(testbed_, tty.c_str(), action);
-  }
   monitor.join();
   EXPECT_EQ(0, result);
   EXPECT_EQ(finishedAt, events.size());

@@ -1,5 +1,4 @@
-// UDP on loopback: own-address drop, truncation, the 1 s wait, the exact
-// failure messages and the pause-and-reopen after a failed broadcast.
+// UDP on loopback: own-address drop, truncation, the 1 s wait, failures, broadcast pause.
 #include "routers/UDP.h"
 
 #include <arpa/inet.h>
