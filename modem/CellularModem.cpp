@@ -13,6 +13,7 @@
 #include <giomm/init.h>
 #include <glibmm/main.h>
 
+#include "core/CopyUnder.h"
 #include "core/Globals.h"
 #include "modem/ModemSnapshot.h"
 #include "routers/BEPMessage.h"
@@ -128,14 +129,14 @@ void CellularModem::MirrorRadio(bool haveAddress) {
 
 // The BEP radio element carries the magnitude: "-71.000000" gives 71.
 void CellularModem::MirrorRssi() {
-  const std::string rssi = Locked(m_sRSSI);
+  const std::string rssi = CopyUnder(m_InfoLock, m_sRSSI);
   const int8_t dbm = static_cast<int8_t>(strtol(rssi.c_str(), nullptr, 10));
   std::lock_guard<std::mutex> hold(m_pBEPMessage->mutex);
   m_pBEPMessage->rssi = static_cast<int8_t>(-dbm);
 }
 
 void CellularModem::MirrorModel() {
-  const std::string model = Locked(m_sModel);
+  const std::string model = CopyUnder(m_InfoLock, m_sModel);
   std::lock_guard<std::mutex> hold(m_pBEPMessage->mutex);
   m_pBEPMessage->Model = model;
 }

@@ -136,13 +136,6 @@ class CellularModem {
 
   int WriteIdentityFile(const char* name, const std::string& value);
 
-  // Copies one member under m_InfoLock.
-  template <typename T>
-  T Locked(const T& member) {
-    std::lock_guard<std::mutex> hold(m_InfoLock);
-    return member;
-  }
-
   Clock& m_Clock;
   int32_t m_RadioDeadline;                 // modem thread only
   int32_t m_IdentityDeadline;              // modem thread only

@@ -14,6 +14,7 @@
 
 #include <jansson.h>
 
+#include "core/CopyUnder.h"
 #include "core/Globals.h"
 
 namespace {
@@ -87,7 +88,9 @@ int CellularModem::WriteConfigToDisk(char* json, unsigned int len) {
   return 0;
 }
 
-int CellularModem::WriteIMEIToDisk() { return WriteIdentityFile("IMEI", Locked(m_sIMEI)); }
+int CellularModem::WriteIMEIToDisk() {
+  return WriteIdentityFile("IMEI", CopyUnder(m_InfoLock, m_sIMEI));
+}
 
 int CellularModem::WriteSIMIDToDisk() {
   std::string simId, slot;
