@@ -17,6 +17,7 @@
 #include "routers/UDP.h"
 #include "routers/UDPHandlerBEP.h"
 #include "routers/UDPHandlerEVENT.h"
+#include "service/InterruptibleSocket.h"
 #include "service/QuarnLink.h"
 
 namespace {
@@ -25,9 +26,12 @@ const char kBroadcastAddress[] = "10.0.0.255";
 const int kBEPPort = 45454;
 const int32_t kSettingsCheckSeconds = 15;
 
+// Also ends any Quarn call that is waiting for an answer, so that a service
+// which never answers cannot hold up the shutdown.
 void signal_handler(int sig) {
   CaughtSignals::Record(sig);
   bExitApp = true;
+  InterruptibleSocket::InterruptAll();
 }
 
 }  // namespace
@@ -104,6 +108,11 @@ void Daemon::InstallSignalHandlers() {
   signal(SIGINT, signal_handler);
   signal(SIGTERM, signal_handler);
   signal(SIGPIPE, SIG_IGN);
+  // Stray signals from an operator's shell or a careless script must not end
+  // the daemon without its orderly shutdown; there is nothing to reload.
+  signal(SIGHUP, SIG_IGN);
+  signal(SIGUSR1, SIG_IGN);
+  signal(SIGUSR2, SIG_IGN);
 }
 
 void Daemon::StartWorkers() {
@@ -131,7 +140,7 @@ void Daemon::StopWorkers() {
   pthread_join(m_BEPThread, nullptr);
   CaughtSignals::LogPending(logger);
   m_pUdev->finish();
-  m_pModem->m_bStopRequest = true;
+  m_pModem->RequestStop();
   pthread_join(m_UdevThread, nullptr);
   pthread_join(m_ModemThread, nullptr);
   CaughtSignals::LogPending(logger);

@@ -15,6 +15,7 @@
 
 #include "core/CopyUnder.h"
 #include "core/Globals.h"
+#include "modem/ModemBus.h"
 #include "modem/ModemSnapshot.h"
 #include "routers/BEPMessage.h"
 
@@ -46,9 +47,15 @@ CellularModem::CellularModem(Clock& clock)
   }
   Gio::init();
   loop = Glib::MainLoop::create(false);
+  m_pBus.reset(new ModemBus());
 }
 
 CellularModem::~CellularModem() { delete m_pBEPMessage; }
+
+void CellularModem::RequestStop() {
+  m_bStopRequest = true;  // first, so that the cancelled query finds it set
+  m_pBus->Cancel();
+}
 
 void CellularModem::SetPath(const char* path) {
   printf("SetPath: %s\r\n", path);

@@ -2,12 +2,14 @@
 // run() and the refreshes: modem thread only (it alone runs the Glib `loop`).
 // SetPath/RemovePath: udev thread. Published status: any thread, under
 // m_InfoLock. m_State, m_bModemFound, m_bStopRequest: any thread, lock-free.
+// RequestStop: any thread.
 #ifndef WANVOX_MODEM_CELLULARMODEM_H_
 #define WANVOX_MODEM_CELLULARMODEM_H_
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "modem/ModemRunState.h"
 
 class BEPMessage;
+class ModemBus;
 
 class CellularModem {
  public:
@@ -42,6 +45,11 @@ class CellularModem {
   // The modem thread's body: the run-state machine. Returns 0 once a stop
   // request has been honoured.
   int run();
+  // Sets m_bStopRequest and cancels the D-Bus query in flight, if any: it
+  // fails at once instead of waiting out the library's time-out on a frozen
+  // ModemManager, and so do the queries after it. run() ends by its usual
+  // rules.
+  void RequestStop();
 
   // Udev thread: the modem's port appeared (m_ModemType already stored).
   void SetPath(const char* path);
@@ -68,7 +76,8 @@ class CellularModem {
   // (logged) when the text does not parse. The directory must exist.
   int WriteConfigToDisk(char* json, unsigned int len);
   // Bring the IMEI / SIMID (SIMID_B in slot "B") file in line with m_sIMEI /
-  // m_sSimId: 0 when equal or rewritten, -1 when it cannot be written.
+  // m_sSimId: 0 when equal or rewritten, or when the value is empty (the
+  // file is kept), -1 when it cannot be written.
   int WriteIMEIToDisk();
   int WriteSIMIDToDisk();
 
@@ -85,7 +94,7 @@ class CellularModem {
   std::mutex m_InfoLock;                   // guards the status and m_Config
   std::string m_sDevPath;                  // udev thread only
   std::atomic<bool> m_bStopped;            // modem thread writes
-  std::atomic<bool> m_bStopRequest;        // main thread writes
+  std::atomic<bool> m_bStopRequest;        // main thread writes (RequestStop)
   std::atomic<int> m_ModemType;            // udev thread writes (ModemType)
   __cellular_cfg m_Config;                 // guarded by m_InfoLock
 
@@ -137,6 +146,7 @@ class CellularModem {
   int WriteIdentityFile(const char* name, const std::string& value);
 
   Clock& m_Clock;
+  std::unique_ptr<ModemBus> m_pBus;        // modem thread (Cancel: any thread)
   int32_t m_RadioDeadline;                 // modem thread only
   int32_t m_IdentityDeadline;              // modem thread only
 };

@@ -1,59 +1,30 @@
-// The identity and radio refreshes. Each query creates a fresh proxy and
-// blocks in `loop` until its completion callback has filled the snapshot;
-// the published members are then derived from the snapshot and stored under
-// m_InfoLock, which is never held while the loop runs. Tested by
-// tests/modem_manager_test.cpp against a mock ModemManager on a private bus.
+// The identity and radio refreshes. Each query creates a fresh proxy on the
+// system-bus connection that m_pBus holds, and blocks in `loop` until its
+// completion callback has filled the snapshot; the published members are
+// then derived from the snapshot and stored under m_InfoLock, which is never
+// held while the loop runs. A stop request cancels the query in flight, which
+// then simply fails. Tested by tests/modem_manager_test.cpp against a mock
+// ModemManager on a private bus.
 #include "modem/CellularModem.h"
 
 #include <time.h>
 
-#include <iostream>
 #include <mutex>
 #include <string>
 
-#include <giomm/dbusconnection.h>
-#include <giomm/dbusproxy.h>
-#include <glibmm/main.h>
-
 #include "core/Globals.h"
+#include "modem/ModemBus.h"
 #include "modem/ModemManagerCallbacks.h"
 #include "modem/ModemSnapshot.h"
 #include "modem/RadioTexts.h"
 
 namespace {
 
-const char* const kService = "org.freedesktop.ModemManager1";
 const char* const kManagerPath = "/org/freedesktop/ModemManager1";
 const char* const kObjectManager = "org.freedesktop.DBus.ObjectManager";
 const char* const kSimInterface = "org.freedesktop.ModemManager1.Sim";
 const char* const kSignalInterface = "org.freedesktop.ModemManager1.Modem.Signal";
 const char* const kModem3gppInterface = "org.freedesktop.ModemManager1.Modem.Modem3gpp";
-
-using Callback = void (*)(Glib::RefPtr<Gio::AsyncResult>&);
-
-// The shared system-bus connection, or none when the bus cannot be reached.
-// GIO ends the whole process when the bus connection closes; here a lost bus
-// is only a failed query, and the next query connects afresh.
-Glib::RefPtr<Gio::DBus::Connection> SystemBus() {
-  try {
-    Glib::RefPtr<Gio::DBus::Connection> bus =
-        Gio::DBus::Connection::get_sync(Gio::DBus::BUS_TYPE_SYSTEM);
-    bus->set_exit_on_close(false);
-    return bus;
-  } catch (const Glib::Error& error) {
-    std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
-    return Glib::RefPtr<Gio::DBus::Connection>();
-  }
-}
-
-void RunBlockingQuery(const Glib::RefPtr<Gio::DBus::Connection>& bus, const std::string& path,
-                      const char* interface, Callback callback) {
-  // The binding refuses a malformed path without ever calling back, which
-  // would leave the loop running forever (an empty modem path, say).
-  if (!g_variant_is_object_path(path.c_str())) return;
-  Gio::DBus::Proxy::create(bus, kService, path, interface, sigc::ptr_fun(callback));
-  loop->run();
-}
 
 void LogUtcTime() {
   char text[21] = "";
@@ -67,13 +38,12 @@ void LogUtcTime() {
 }  // namespace
 
 int CellularModem::GetdBusModemInfo() {
-  Glib::RefPtr<Gio::DBus::Connection> bus = SystemBus();
-  if (!bus) return -1;
+  if (!m_pBus->Connect()) return -1;
   GLOBAL_CELL_MODEL.clear();
   GLOBAL_CELL_IMEI.clear();
   GLOBAL_CELL_REVISION.clear();
   GLOBAL_CELL_PHONENUMBER.clear();
-  RunBlockingQuery(bus, kManagerPath, kObjectManager, &on_dbus_modem_proxy_available);
+  m_pBus->Query(kManagerPath, kObjectManager, &on_dbus_modem_proxy_available);
   if (GLOBAL_CELL_MODEL.empty()) return -1;
   {
     std::lock_guard<std::mutex> hold(m_InfoLock);
@@ -83,7 +53,7 @@ int CellularModem::GetdBusModemInfo() {
   }
   if (!GLOBAL_CELL_SIMPATH.empty()) {
     GLOBAL_CELL_SIMID.clear();
-    RunBlockingQuery(bus, GLOBAL_CELL_SIMPATH, kSimInterface, &on_dbus_sim_proxy_available);
+    m_pBus->Query(GLOBAL_CELL_SIMPATH, kSimInterface, &on_dbus_sim_proxy_available);
     if (GLOBAL_CELL_SIMID.empty()) {
       lgr->printf(6, "No SIM detected\r\n");
       return -1;
@@ -98,13 +68,12 @@ int CellularModem::GetdBusModemInfo() {
 }
 
 int CellularModem::GetdBusDynamicInfo() {
-  Glib::RefPtr<Gio::DBus::Connection> bus = SystemBus();
-  if (!bus) return -1;
+  if (!m_pBus->Connect()) return -1;
   LogUtcTime();
-  RunBlockingQuery(bus, GLOBAL_CELL_MODEMPATH, kSignalInterface, &on_dbus_signal_proxy_available);
+  m_pBus->Query(GLOBAL_CELL_MODEMPATH, kSignalInterface, &on_dbus_signal_proxy_available);
   const std::string rssi =
       RssiText(GLOBAL_CELL_SIGNALQUALITY_RECENT, GLOBAL_RSSI, GLOBAL_CELL_SIGNALQUALITY);
-  RunBlockingQuery(bus, GLOBAL_CELL_MODEMPATH, kModem3gppInterface, &on_dbus_3gpp_proxy_available);
+  m_pBus->Query(GLOBAL_CELL_MODEMPATH, kModem3gppInterface, &on_dbus_3gpp_proxy_available);
   const int32_t operatorCode = OperatorCodeNumber(GLOBAL_OPERATORCODE);
 
   std::string bandType;

@@ -103,6 +103,8 @@ int CellularModem::WriteSIMIDToDisk() {
 }
 
 int CellularModem::WriteIdentityFile(const char* name, const std::string& value) {
+  // The udev thread may have cleared the status since the caller checked it.
+  if (value.empty()) return 0;
   const std::string path = CellPath(name);
   std::string stored;
   FILE* file = fopen(path.c_str(), "r");

@@ -1,6 +1,7 @@
 // Every callback stops `loop` on every path: the modem thread is blocked in
 // loop->run() until it does. D-Bus errors raised by the binding are caught
-// here, reported on standard error, and leave the snapshot as it was.
+// here, reported on standard error, and leave the snapshot as it was. Method
+// calls take the query's cancellable, which the query made the current one.
 // Tested by tests/modem_manager_test.cpp against a mock ModemManager.
 #include "modem/ModemManagerCallbacks.h"
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <giomm/cancellable.h>
 #include <giomm/dbusproxy.h>
 #include <glibmm/main.h>
 
@@ -57,7 +59,8 @@ void RequestSignalRate(const Glib::RefPtr<Gio::DBus::Proxy>& proxy) {
   const uint32_t rate = 5;
   lgr->printf(6, "Setting rate to %d\r\n", static_cast<int>(rate));
   std::vector<Glib::VariantBase> arguments{Glib::Variant<guint32>::create(rate)};
-  proxy->call_sync("Setup", Glib::VariantContainerBase::create_tuple(arguments));
+  proxy->call_sync("Setup", Gio::Cancellable::get_current(),
+                   Glib::VariantContainerBase::create_tuple(arguments));
 }
 
 }  // namespace
@@ -87,7 +90,8 @@ void on_dbus_modem_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
   Glib::RefPtr<Gio::DBus::Proxy> proxy = FinishProxy(result);
   if (!proxy) return;
   try {
-    Glib::VariantContainerBase reply = proxy->call_sync("GetManagedObjects");
+    Glib::VariantContainerBase reply =
+        proxy->call_sync("GetManagedObjects", Gio::Cancellable::get_current());
     Glib::VariantBase objects;
     if (reply.get_n_children() > 0) reply.get_child(objects, 0);
     StoreModemObject(PickModemObject(objects));

@@ -2,20 +2,19 @@
 
 #include <functional>
 
+#include <exception>
+
 #include <thrift/Thrift.h>
-#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
-#include <thrift/transport/TSocket.h>
 
 #include "Quarn.h"
 #include "core/Globals.h"
+#include "service/InterruptibleSocket.h"
+#include "service/ReplyCheckingProtocol.h"
 
 // Tested by tests/service_test.cpp.
 
-using apache::thrift::TException;
-using apache::thrift::protocol::TBinaryProtocol;
 using apache::thrift::transport::TBufferedTransport;
-using apache::thrift::transport::TSocket;
 using apache::thrift::transport::TTransport;
 
 namespace {
@@ -39,7 +38,8 @@ class ReconnectingTransport : public TBufferedTransport {
 };
 
 // One publication: open, optional handler line, call, close. Returns 0, or
-// -1 after logging the Thrift failure.
+// -1 after logging the failure: a Thrift one, or any other a call can raise
+// (a reply that claims a huge string can fail to allocate).
 int PublishOnce(TTransport& transport, const char* handlerLine,
                 const std::function<void()>& call) {
   try {
@@ -47,7 +47,7 @@ int PublishOnce(TTransport& transport, const char* handlerLine,
     if (handlerLine != nullptr && debug > 3) logger->printf(6, "%s", handlerLine);
     call();
     transport.close();
-  } catch (const TException& e) {
+  } catch (const std::exception& e) {
     logger->printf(6, "Error: %s\n", e.what());
     return -1;
   }
@@ -57,10 +57,9 @@ int PublishOnce(TTransport& transport, const char* handlerLine,
 }  // namespace
 
 QuarnLink::QuarnLink(const std::string& host, int port) {
-  auto socket = std::make_shared<TSocket>(host, port);
+  auto socket = std::make_shared<InterruptibleSocket>(host, port);
   m_pTransport = std::make_shared<ReconnectingTransport>(socket);
-  // No string or container limit, strict read off, strict write on.
-  auto protocol = std::make_shared<TBinaryProtocol>(m_pTransport, 0, 0, false, true);
+  auto protocol = std::make_shared<ReplyCheckingProtocol>(m_pTransport);
   m_pClient = std::make_unique<quarn::QuarnClient>(protocol);
 }
 

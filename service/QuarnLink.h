@@ -14,9 +14,10 @@ namespace quarn { class QuarnClient; }
 
 class QuarnLink {
  public:
-  // Builds TSocket(host, port) / TBufferedTransport (512/512) /
-  // TBinaryProtocol (strict write, lenient read) / QuarnClient. Connects
-  // nothing: each publication opens its own connection.
+  // Builds TSocket(host, port) (interruptible by InterruptibleSocket::
+  // InterruptAll) / TBufferedTransport (512/512) / TBinaryProtocol (strict
+  // write, lenient read, answers checked) / QuarnClient. Connects nothing:
+  // each publication opens its own connection.
   explicit QuarnLink(const std::string& host = "localhost", int port = 9090);
   ~QuarnLink();
 
@@ -30,9 +31,9 @@ class QuarnLink {
 
   // open(); if |handlerLine| is not null and debug > 3, log it through
   // logger at 6; SetModemInfo(info); close(). Returns 0 on success. On a
-  // Thrift failure logs "Error: <text>\n" through logger at 6 and returns
-  // -1; the connection is then left as it is, and the next publication
-  // starts a new one. The service's answer value is ignored.
+  // failure (any exception) logs "Error: <text>\n" through logger at 6 and
+  // returns -1; the connection is then left as it is, and the next
+  // publication starts a new one. The service's answer value is ignored.
   int SetModemInfo(const quarn::stCellularInfo& info, const char* handlerLine);
 
   // open(); TEL_SendMDM(info); close(). Same results and log line as above.

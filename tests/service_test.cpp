@@ -16,10 +16,13 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <thrift/TApplicationException.h>
+#include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
 #include "core/Globals.h"
 #include "service/QuarnLink.h"
+#include "service/ReplyCheckingProtocol.h"
 #include "tests/QuarnVectors.h"
 #include "tests/log_capture.h"
 #include "tools/quarnmon/ModeProcessor.h"
@@ -70,6 +73,47 @@ TEST(QuarnWireTest, LinkSendsTheHandDerivedBytes) {
     EXPECT_EQ(Hex(received), Squash(v.hex)) << v.name;
   }
   close(listener);
+}
+
+// Answer headers after a call to "SetModemInfo" (12 letters): only a reply
+// or an exception for that method passes, in the strict or the old form, and
+// a refused header is refused before its name is read.
+TEST(ReplyCheckingProtocolTest, AcceptsOnlyAnswersToTheCall) {
+  const struct { const char* name; const char* hex; const char* refusal; } kCases[] = {
+      {"strict reply", "80010002 0000000c 5365744d6f64656d496e666f 00000007", nullptr},
+      {"strict exception", "80010003 0000000c 5365744d6f64656d496e666f 00000000", nullptr},
+      {"old reply", "0000000c 5365744d6f64656d496e666f 02 00000000", nullptr},
+      {"other method", "80010002 0000000c 4765744d6f64656d496e666f 00000000",
+       "answer is not for SetModemInfo"},
+      {"a call", "80010001 0000000c 5365744d6f64656d496e666f 00000000",
+       "answer to SetModemInfo is not a reply"},
+      {"2 GiB old name", "7ffffff0 67617262616765", "answer is not for SetModemInfo"},
+      {"2 GiB strict name", "80010002 7ffffff0 67617262616765", "answer is not for SetModemInfo"},
+      {"bad version", "80020002 0000000c", "Bad version identifier"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto buffer = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+    ReplyCheckingProtocol checking(buffer);
+    apache::thrift::protocol::TProtocol& protocol = checking;  // as the client holds it
+    protocol.writeMessageBegin("SetModemInfo", apache::thrift::protocol::T_CALL, 0);
+    buffer->resetBuffer();
+    std::string bytes;
+    for (const std::string hex = Squash(c.hex); bytes.size() * 2 < hex.size();) {
+      bytes += static_cast<char>(std::stoi(hex.substr(bytes.size() * 2, 2), nullptr, 16));
+    }
+    buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    std::string name;
+    apache::thrift::protocol::TMessageType type;
+    int32_t seqid = -1;
+    try {
+      EXPECT_EQ(protocol.readMessageBegin(name, type, seqid), bytes.size());
+      EXPECT_EQ(c.refusal, nullptr);
+      EXPECT_EQ(name, "SetModemInfo");
+    } catch (const apache::thrift::TException& e) {
+      EXPECT_STREQ(e.what(), c.refusal ? c.refusal : "(accepted)");
+    }
+  }
 }
 
 class QuarnLinkTest : public ::testing::Test {
@@ -123,6 +167,10 @@ TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
       {AnswerMode::kException, "Error: call refused by the Quarn monitor\n",
        "Error: call refused by the Quarn monitor\n"},
       {AnswerMode::kDrop, "Error: No more data to read.\n", "Error: No more data to read.\n"},
+      {AnswerMode::kGarbage, "Error: answer is not for SetModemInfo\n",
+       "Error: answer is not for TEL_SendMDM\n"},
+      {AnswerMode::kWrongName, "Error: answer is not for SetModemInfo\n",
+       "Error: answer is not for TEL_SendMDM\n"},
   };
   QuarnLink link("localhost", m_Port);
   for (const auto& c : kCases) {

@@ -1,8 +1,11 @@
-"""End-to-end run of the internal modem: a hot-plugged Sierra EM7565, described by the ModemManager
-mock, is published to Quarn and on the LAN, then disappears from ModemManager and comes back. One
-daemon run of about a minute in one sandbox gateway."""
+"""End-to-end runs of the internal modem. A hot-plugged Sierra EM7565, described by the ModemManager
+mock, is published to Quarn and on the LAN, then disappears from ModemManager and comes back: one
+daemon run of about a minute. ModemManager freezes (the mock is stopped with SIGSTOP) until the
+modem is lost, and again until the daemon is stopped: one run of one and a half to two and a half
+minutes."""
 
 import json
+import signal
 import time
 import unittest
 
@@ -114,6 +117,68 @@ class InternalModemTest(unittest.TestCase):
         back = wait_for(lambda: [c for c in modem_records(quarn, lost) if c["modemid"] == IMEI],
                         timeout=15, what="the modem published again")[0]
         self.assertEqual(back["model"], "EM7565")
+
+
+RSS_LIMIT_KB = 20 * 1024
+PERIOD, SLACK = 6.0, 1.1  # the record's 5 s deadline, in whole uptime seconds polled every 250 ms
+
+
+class FrozenModemManagerTest(unittest.TestCase):
+    def test_frozen_modem_manager_neither_stalls_publication_nor_shutdown(self):
+        with Sandbox() as sb:
+            gw = sb.gateway
+            quarn = QuarnMonitor(gw).start()
+            mm = ModemManager(gw).start()
+            mm.add_modem(**MODEM)
+            udev = UdevTestbed(gw)
+            udev.add("sierra")
+            daemon = gw.start_daemon([], env=dict(udev.daemon_env(), **mm.env))
+            rss = []
+
+            def watch(predicate, timeout, what):  # and samples the daemon's RSS meanwhile
+                return wait_for(lambda: rss.append(daemon.rss_kib() or 0) or predicate(),
+                                timeout, interval=0.5, what=what)
+
+            def log(start=0):
+                return gw.read("/var/log/modem")[start:]
+
+            def published(after):
+                return [c for c in modem_records(quarn, after) if c["modemid"] == IMEI]
+
+            watch(lambda: published(0), 30, "the modem published")
+            # Every query now waits out the library's 25 s time-out: the modem is lost after
+            # two to four of them.
+            mm.process.signal(signal.SIGSTOP)
+            frozen = time.monotonic()
+            try:
+                lost = watch(lambda: log().find(b"Error: Modem Lost") + 1, 130, "the modem lost")
+            finally:
+                mm.process.signal(signal.SIGCONT)
+            thawed = time.monotonic()
+            self.assertGreater(thawed - frozen, 45)
+            arrivals = [c["mono"] for c in quarn.calls("SetModemInfo") if c["mono"] > frozen]
+            for earlier, later in zip(arrivals, arrivals[1:]):
+                self.assertAlmostEqual(later - earlier, PERIOD, delta=SLACK, msg=arrivals)
+            self.assertLess(thawed - arrivals[-1], PERIOD + SLACK)
+            # After the 20 s error wait the modem is attached and running again.
+            watch(lambda: b"State: Modem Running" in log(lost), 40, "the modem running again")
+            running = time.monotonic()
+            watch(lambda: published(running), 2 * PERIOD, "the modem published again")
+
+            # A refresh comes every 6 s: after 8 s a query waits on ModemManager.
+            mm.process.signal(signal.SIGSTOP)
+            mark, refrozen = len(log()), time.monotonic()
+            try:
+                watch(lambda: time.monotonic() - refrozen > 8, 10, "a query in flight")
+                self.assertNotIn(b"Error: Modem Lost", log(mark))  # still running
+                daemon.signal(signal.SIGTERM)
+                stopping = time.monotonic()
+                self.assertEqual(daemon.wait_exit(timeout=30), 0)
+                self.assertLess(time.monotonic() - stopping, 3.0)
+            finally:
+                mm.process.signal(signal.SIGCONT)
+            self.assertIn(b"State: Modem Shutdown", log(mark))
+            self.assertLess(max(rss), RSS_LIMIT_KB)
 
 
 if __name__ == "__main__":

@@ -2,9 +2,12 @@
 
 One run of about 42 s: the no-modem record 11 s after start, then every 6 s, never a summary. The
 third gets no result and the service goes down right after, leaving that connection open.
+A second run of about 50 s meets a broken service: answers that belong to no call, an answer that
+never comes, and stray signals.
 """
 
 import re
+import signal
 import time
 import unittest
 
@@ -57,6 +60,52 @@ class NoModemPublicationTest(unittest.TestCase):
             errors = re.findall(rb"Error: [^\n]*\n", log)
             self.assertEqual(errors, [NO_RESULT] + [REFUSED] * missed, log[-600:])
             self.assertEqual(log.count(b"SetMDM None Handler\r\n"), 4)  # the calls that got through
+
+
+class BrokenServiceTest(unittest.TestCase):
+    def test_bad_answers_fail_fast_and_a_silent_service_holds_nothing_up(self):
+        with Sandbox() as sb:
+            gw = sb.gateway
+            gw.seed("/etc/ostrel/quarn/wanvox.conf", b'{"interval": 0}')  # status records only
+            quarn = QuarnMonitor(gw, mode="garbage").start()
+            daemon = gw.start_daemon([])
+            wait_for(lambda: "cellular-mon" in daemon.threads(), 5, what="the worker threads")
+            for stray in (signal.SIGHUP, signal.SIGUSR1, signal.SIGUSR2):
+                daemon.signal(stray)
+            peak_rss = []
+
+            def restart(mode):
+                peak_rss.append(daemon.rss_kib() or 0)
+                quarn.stop()
+                quarn.mode = mode
+                quarn.start()
+
+            # Each bad answer is one failed publication; the next comes on schedule.
+            quarn.wait_for_calls(2, "SetModemInfo", timeout=25)
+            restart("wrong-name")
+            quarn.wait_for_calls(4, "SetModemInfo", timeout=3 * PERIOD)
+            restart("silent")
+            quarn.wait_for_calls(5, "SetModemInfo", timeout=2 * PERIOD)
+            time.sleep(PERIOD + SLACK)
+            self.assertEqual(len(quarn.calls()), 5)  # the publisher waits for the answer
+            # A service that comes back ends the wait: its predecessor's connection closes.
+            restart("answer")
+            quarn.wait_for_calls(6, "SetModemInfo", timeout=2 * PERIOD)
+            restart("silent")
+            quarn.wait_for_calls(7, "SetModemInfo", timeout=2 * PERIOD)
+            time.sleep(1)
+            peak_rss.append(daemon.rss_kib() or 0)
+            stopping = time.monotonic()
+            daemon.signal(signal.SIGTERM)
+            self.assertEqual(daemon.wait_exit(5), 0)
+            self.assertLess(time.monotonic() - stopping, 3.0)
+
+            self.assertLess(max(peak_rss), 20 * 1024, peak_rss)  # 0: under a sanitizer
+            errors = re.findall(rb"Error: [^\n]*\n", gw.read(LOG))
+            self.assertEqual(errors, [b"Error: answer is not for SetModemInfo\n"] * 4
+                             + [b"Error: No more data to read.\n", b"Error: Interrupted\n"])
+            self.assertIn(b"Caught signal 15 : ", gw.read(LOG))
+            self.assertNotIn(b"Caught signal 1 :", gw.read(LOG))
 
 
 if __name__ == "__main__":

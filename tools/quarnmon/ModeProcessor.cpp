@@ -20,11 +20,28 @@ const struct {
     {AnswerMode::kNoSuccess, "no-success"},
     {AnswerMode::kException, "exception"},
     {AnswerMode::kDrop, "drop"},
+    {AnswerMode::kSilent, "silent"},
+    {AnswerMode::kGarbage, "garbage"},
+    {AnswerMode::kWrongName, "wrong-name"},
 };
+
+// An old-style header whose first word, read as a name length, is 2 GiB.
+const uint8_t kGarbage[] = {0x7f, 0xff, 0xff, 0xf0, 'g', 'a', 'r', 'b', 'a', 'g', 'e'};
 
 // The answer to a held call in the modes that do not answer normally.
 void WriteAnswer(AnswerMode mode, const std::string& name, int32_t seqid, TProtocol& out) {
-  if (mode == AnswerMode::kNoSuccess) {
+  if (mode == AnswerMode::kSilent) return;
+  if (mode == AnswerMode::kGarbage) {
+    out.getTransport()->write(kGarbage, sizeof(kGarbage));
+  } else if (mode == AnswerMode::kWrongName) {
+    out.writeMessageBegin("GetModemInfo", apache::thrift::protocol::T_REPLY, seqid);
+    out.writeStructBegin("result");
+    out.writeFieldBegin("success", apache::thrift::protocol::T_I32, 0);
+    out.writeI32(0);
+    out.writeFieldEnd();
+    out.writeFieldStop();
+    out.writeStructEnd();
+  } else if (mode == AnswerMode::kNoSuccess) {
     out.writeMessageBegin(name, apache::thrift::protocol::T_REPLY, seqid);
     out.writeStructBegin("result");
     out.writeFieldStop();

@@ -16,9 +16,12 @@ enum class AnswerMode {
   kNoSuccess,  // a reply without field 0: the caller sees "<method> failed: unknown result"
   kException,  // an exception message (TApplicationException)
   kDrop,       // the call is read, then the connection is closed unanswered
+  kSilent,     // the call is read and never answered; the connection stays open
+  kGarbage,    // the answer claims a 2 GiB method name; the connection stays open
+  kWrongName,  // a well-formed reply for another method; the connection stays open
 };
 
-// "answer", "no-success", "exception", "drop".
+// "answer", "no-success", "exception", "drop", "silent", "garbage", "wrong-name".
 const char* AnswerModeName(AnswerMode mode);
 // Returns false and leaves *mode alone for an unknown name.
 bool ParseAnswerMode(const std::string& name, AnswerMode* mode);

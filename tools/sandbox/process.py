@@ -101,6 +101,18 @@ class Process:
                 pass  # the thread ended while we looked
         return names
 
+    def rss_kib(self):
+        """Its resident memory (VmRSS, KiB); None once gone, or under a sanitizer, whose shadow
+        memory says nothing about the program's own."""
+        try:
+            with open("/proc/%d/maps" % self.pid) as f:
+                if any(lib in f.read() for lib in ("libasan", "libtsan")):
+                    return None
+            with open("/proc/%d/status" % self.pid) as f:
+                return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+        except (FileNotFoundError, ProcessLookupError):
+            return None
+
     def wait_for_output(self, text, timeout):
         return wait_for_text(self.stdout_path, text, timeout)
 

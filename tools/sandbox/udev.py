@@ -51,10 +51,11 @@ class UdevTestbed:
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
             connection.settimeout(timeout)
             connection.connect(self.control)
-            connection.sendall((" ".join(str(w) for w in words) + "\n").encode())
+            line = " ".join(str(w) for w in words)
+            connection.sendall((line + "\n").encode())
             reply = json.loads(connection.makefile("r").readline())
         if not reply.pop("ok"):
-            raise RuntimeError("udev testbed: %s: %s" % (" ".join(words), reply["error"]))
+            raise RuntimeError("udev testbed: %s: %s" % (line, reply["error"]))
         return reply
 
     def add(self, modem):

@@ -1,0 +1,48 @@
+// Tested by tests/modem_manager_test.cpp (a private bus that is restarted)
+// and tests/e2e/test_modem.py (a stop while ModemManager is frozen).
+#include "modem/ModemBus.h"
+
+#include <iostream>
+
+#include <giomm/dbusproxy.h>
+#include <glibmm/main.h>
+
+#include "modem/ModemSnapshot.h"
+
+namespace {
+
+const char* const kService = "org.freedesktop.ModemManager1";
+
+}  // namespace
+
+ModemBus::ModemBus() : m_Cancellable(Gio::Cancellable::create()) {}
+
+bool ModemBus::Connect() {
+  // GIO keeps handing out its shared connection, closed or not, for as long
+  // as anyone holds a reference to it.
+  if (m_Connection && m_Connection->is_closed()) m_Connection.reset();
+  try {
+    m_Connection = Gio::DBus::Connection::get_sync(Gio::DBus::BUS_TYPE_SYSTEM, m_Cancellable);
+  } catch (const Glib::Error& error) {
+    std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
+    return false;
+  }
+  // GIO would end the whole process when the bus closes the connection;
+  // here a lost bus only makes the queries fail.
+  m_Connection->set_exit_on_close(false);
+  return true;
+}
+
+void ModemBus::Query(const std::string& path, const char* interface, Callback callback) {
+  // The binding refuses a malformed path without ever calling back, which
+  // would leave the loop running forever (an empty modem path, say).
+  if (!g_variant_is_object_path(path.c_str())) return;
+  Gio::DBus::Proxy::create(m_Connection, kService, path, interface, sigc::ptr_fun(callback),
+                           m_Cancellable);
+  // The callbacks' own method calls find it as the current cancellable.
+  m_Cancellable->push_current();
+  loop->run();
+  m_Cancellable->pop_current();
+}
+
+void ModemBus::Cancel() { m_Cancellable->cancel(); }
