@@ -106,8 +106,9 @@ class Process:
         memory says nothing about the program's own."""
         try:
             with open("/proc/%d/maps" % self.pid) as f:
-                if any(lib in f.read() for lib in ("libasan", "libtsan")):
-                    return None
+                maps = f.read()
+            if "libasan" in maps or "libtsan" in maps:
+                return None
             with open("/proc/%d/status" % self.pid) as f:
                 return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
         except (FileNotFoundError, ProcessLookupError):
