@@ -177,25 +177,6 @@ TEST_F(CellularModemTest, IdentityFilesAreComparedThenRewritten) {
   EXPECT_EQ(-1, modem.WriteIMEIToDisk());  // a directory cannot be written
 }
 
-TEST_F(CellularModemTest, StopWithoutModemAndRemovePathComparesThePath) {
-  modem.m_bStopRequest = true;
-  EXPECT_EQ(0, modem.run());
-  EXPECT_EQ(std::vector<unsigned int>{250000}, sleeps);
-  EXPECT_FALSE(modem.m_bModemFound);
-  Attach();
-  modem.m_sModel = "EM7565";
-  modem.m_sModemError = "None";
-  EXPECT_NE(0, modem.RemovePath("/dev/ttyUSB0"));
-  EXPECT_EQ(Attached, modem.m_State);
-  EXPECT_EQ(0, modem.RemovePath("/dev/ttyUSB2"));
-  EXPECT_EQ(Offline, modem.m_State);
-  EXPECT_EQ("|None", modem.m_sModel + "|" + modem.m_sModemError);
-  StopAtSleep(3, 250000);  // Offline idles like NoModem until the stop
-  EXPECT_EQ(0, modem.run());
-  EXPECT_EQ(4, Count(250000));
-  EXPECT_EQ("State: Modem Offline\r\n", log.Text());
-}
-
 // Two failed queries 10 s apart, then Running from 1020; each deadline is now + 5, strictly.
 TEST_F(CellularModemTest, AttachQueryRetryRunStopAndMirror) {
   script = {false, false, true};
