@@ -2,6 +2,7 @@
 #include "modem/CellularModem.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -264,7 +265,11 @@ TEST_F(CellularModemTest, UdevThreadHandOff) {
   onSleep = [](unsigned int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
   std::thread worker([this] { modem.run(); });
   Attach();
-  while (modem.m_State != Running) std::this_thread::yield();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (modem.m_State != Running && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(Running, modem.m_State);  // and the stop below still ends the run
   EXPECT_EQ(0, modem.RemovePath("/dev/ttyUSB2"));
   modem.m_bStopRequest = true;
   worker.join();

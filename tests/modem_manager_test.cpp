@@ -2,11 +2,13 @@
 // private bus (slow: each case starts the mock), which give the radio texts.
 #include "modem/CellularModem.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,9 +37,22 @@ TEST(ModemValuesTest, BandNamesAndGenerations) {
 // A program run through the shell (which prints its pid, then becomes it).
 struct Child {
   ~Child() { Stop(); }
+  // Its next line of output; "" at its end or when none comes within 15 s.
   std::string Line() {
-    char text[512] = "";
-    return fgets(text, sizeof(text), out) ? std::string(text, strcspn(text, "\n")) : "";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    pollfd readable = {fileno(out), POLLIN, 0};
+    std::string line;
+    char c;
+    while (true) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) != 1 ||
+          read(readable.fd, &c, 1) != 1) {
+        return "";
+      }
+      if (c == '\n') return line;
+      line += c;
+    }
   }
   void Start(const std::string& command) {
     Stop();
