@@ -1,5 +1,5 @@
 // The daemon's two Quarn calls, records filled as its publishers fill them,
-// with the wire bytes derived by hand. For service_tests and quarn_wire_dump.
+// with the wire bytes derived by hand. For service_tests.
 // A call: 80010001 (strict write, type call), the method name (i32 length,
 // bytes), sequence id 00000000, argument 1 as a struct (0c 0001). A field:
 // type (02 bool, 08 i32 or enumeration, 0b string), i16 id, value (strings

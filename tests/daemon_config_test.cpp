@@ -80,13 +80,6 @@ TEST_F(DaemonConfigTest, LoadsTheInterval) {
   }
 }
 
-TEST_F(DaemonConfigTest, WritesThroughJsonDump) {
-  char text[] = "{\"interval\":60}";
-  std::string out = Captured([&] { EXPECT_EQ(0, WriteConfigToDisk(text, 15)); });
-  EXPECT_EQ("Saving Config to file /etc/ostrel/quarn/wanvox.conf\n", out);
-  EXPECT_EQ("{\"interval\": 60}", ReadFile());
-}
-
 TEST_F(DaemonConfigTest, InvalidTextLeavesTheFileAlone) {
   WriteFile("{\"interval\": 5}");
   char text[] = "{not json";

@@ -3,7 +3,6 @@
 #include "routers/EventListener.h"
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -68,6 +67,11 @@ class ListenerTest : public testing::Test {
   V Take(Bytes datagram, int32_t at) {
     return listener.Consider(datagram.data(), static_cast<int>(datagram.size()), at);
   }
+  // The device type the listener publishes after |verdict|; 0 when it publishes nothing.
+  int32_t Published(V verdict) {
+    const bool publishes = verdict == V::kPublish || verdict == V::kPublishAndForward;
+    return publishes ? listener.BuildRecord().device_type : 0;
+  }
 
   FakeClock fake;
   BEPMessage bep{0};
@@ -77,17 +81,6 @@ class ListenerTest : public testing::Test {
 };
 using BEPListenerTest = ListenerTest<BEPListener>;
 using EventListenerTest = ListenerTest<EventListener>;
-
-TEST(BEPListenerDeviceType, FollowsAckFlagAndModel) {
-  const std::tuple<bool, const char*, int32_t> rows[] = {
-      {false, "BT-5600v2", 7}, {false, "BT-5630v2", 7}, {false, "BT-5800v2", 7},
-      {false, "BT-5830v2", 7}, {false, "GX450-Sierra", 1}, {false, "bt-5830v2", 1},
-      {true, "BT-5600v2", 8},  {true, "BT-5830v2", 8},   {true, "GX450-Sierra", 6},
-      {true, "BT-6600", 3},    {true, "", 3}};
-  for (const auto& [ack, model, type] : rows) {
-    EXPECT_EQ(type, BEPListener::DeviceType(ack, model)) << ack << model;
-  }
-}
 
 TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
   const Bytes valid = BepReport(0), acked = BepReport(1), version2 = BepReport(0, 2), none;
@@ -115,8 +108,9 @@ TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
   };
   for (const auto& row : rows) {
     args.eventActive = row.eventActive;
-    EXPECT_EQ(row.verdict, Take(row.datagram, row.at)) << "at " << row.at;
-    EXPECT_EQ(row.type, row.type ? listener.BuildRecord().device_type : 0) << "at " << row.at;
+    const V verdict = Take(row.datagram, row.at);
+    EXPECT_EQ(row.verdict, verdict) << "at " << row.at;
+    EXPECT_EQ(row.type, Published(verdict)) << "at " << row.at;
     EXPECT_EQ(row.refreshDue, listener.Tick(row.at)) << "at " << row.at;
     EXPECT_EQ(row.bepActive, args.bepActive.load()) << "at " << row.at;
   }
@@ -150,8 +144,9 @@ TEST_F(EventListenerTest, RelayedCopiesWaitThirtySecondsAfterADirectMessage) {
       {167, 0xFF, V::kNothing, 0, false},  // nothing for 31 s: idle
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(row.verdict, Take(EventReport(row.idType), row.at)) << "at " << row.at;
-    EXPECT_EQ(row.type, row.type ? listener.BuildRecord().device_type : 0) << "at " << row.at;
+    const V verdict = Take(EventReport(row.idType), row.at);
+    EXPECT_EQ(row.verdict, verdict) << "at " << row.at;
+    EXPECT_EQ(row.type, Published(verdict)) << "at " << row.at;
     listener.Tick(row.at);
     EXPECT_EQ(row.eventActive, args.eventActive.load()) << "at " << row.at;
   }

@@ -185,21 +185,6 @@ TEST_F(StatusPublisherTest, ChangedSettingsRestartStatusAndSummaryDeadlines) {
   EXPECT_EQ(kStart + 47, cfg_.nextCheck);
 }
 
-TEST(StatusRecordsTest, StatesOutsideTheEnumerationsBecomeNeutral) {
-  const struct {
-    int32_t stored, modem, registration, subscription;
-  } cases[] = {
-      {-1, -1, 4, 0},  {0, 0, 0, 0},    {1, 1, 1, 1},    {3, 3, 3, 3},   {4, 4, 4, 0},
-      {10, 10, 10, 0}, {11, 11, 4, 0},  {12, 0, 4, 0},   {254, 0, 4, 0}, {255, -1, 4, 0},
-      {256, 0, 4, 0},  {-2, 0, 4, 0},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.modem, ClampModemState(c.stored)) << c.stored;
-    EXPECT_EQ(c.registration, ClampRegistrationState(c.stored)) << c.stored;
-    EXPECT_EQ(c.subscription, ClampSubscriptionState(c.stored)) << c.stored;
-  }
-}
-
 // The builders give exactly the records whose bytes service_tests derives by
 // hand.
 TEST(StatusRecordsTest, RecordsAreTheHandDerivedOnes) {
