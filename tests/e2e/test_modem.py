@@ -1,6 +1,6 @@
 """End-to-end runs of the internal modem. A hot-plugged Sierra EM7565, described by the ModemManager
-mock, is published to Quarn and on the LAN, then disappears from ModemManager and comes back: one
-daemon run of about a minute. ModemManager freezes (the mock is stopped with SIGSTOP) until the
+mock, is published to Quarn and on the LAN (its loss and return run against the real ModemManager in
+test_real_modem.py): one daemon run of about half a minute. ModemManager freezes (the mock is stopped with SIGSTOP) until the
 modem is lost, and again until the daemon is stopped: one run of one and a half to two and a half
 minutes."""
 
@@ -90,33 +90,7 @@ class InternalModemTest(unittest.TestCase):
             # A whole-second schedule polled every 250 ms: a period of n seconds is n +- 1 s.
             self.assertAlmostEqual(calls[1]["mono"] - calls[0]["mono"], INTERVAL + 1, delta=1.1)
 
-            self.check_loss_and_return(gw, mm, quarn, daemon, modem)
             self.assertEqual(daemon.stop(), 0)
-
-    def check_loss_and_return(self, gw, mm, quarn, daemon, modem):
-        mm.remove_modem(modem)
-        lost = time.monotonic()
-        daemon.wait_for_log("Error: Modem Lost\r\n", timeout=10, log="modem")
-        daemon.wait_for_log("State: Modem Error \r\n", timeout=3, log="modem")
-        mm.add_modem(**MODEM)
-        # The status is cleared: the next record still says INTERNAL, with no identity.
-        wait_for(lambda: [c for c in modem_records(quarn, lost)
-                          if c["model"] == c["modemid"] == ""], timeout=10,
-                 what="a cleared internal record")
-
-        # After the 20 s wait the modem is attached and queried afresh. (The hot-plug announced
-        # each of the modem's ttys, so earlier attach lines come in several copies.)
-        def after_error():
-            log = gw.read("/var/log/modem")
-            return log[log.rindex(b"State: Modem Error \r\n"):]
-        wait_for(lambda: b"State: Modem Running\r\n" in after_error(), timeout=35,
-                 what="the modem running again")
-        again = after_error()
-        self.assertLess(again.index(b"State: Modem Attached\r\n"),
-                        again.index(b"Detected Modem: Sierra EM7565\r\n"))
-        back = wait_for(lambda: [c for c in modem_records(quarn, lost) if c["modemid"] == IMEI],
-                        timeout=15, what="the modem published again")[0]
-        self.assertEqual(back["model"], "EM7565")
 
 
 RSS_LIMIT_KB = 20 * 1024
