@@ -130,8 +130,8 @@ class RealModemManagerTest(unittest.TestCase):
             self.assertEqual(mm.setup_calls(), [])
             mm.udev.unplug("sierra")
 
-            # A SIM that asks for its PIN: the modem stays locked (no Signal interface either)
-            # and is published so, with the ICCID, which the module gives without the PIN.
+            # A SIM that asks for its PIN: the modem stays locked (no Signal interface) and is
+            # published so, with the ICCID, which the module gives without the PIN.
             path, record = appearance("the locked modem", "pin", modem_state=LOCKED)
             self.assertEqual((record["sim_id"], record["modem_error"]), (ICCID, "None"))
             self.assertEqual(mm.setup_calls(), [])
