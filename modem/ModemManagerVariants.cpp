@@ -36,6 +36,8 @@ bool ReadTextProperty(const char* name, GVariant* value, ModemObject* modem) {
   const char* text = g_variant_get_string(value, nullptr);
   *target = strcmp(name, "Revision") == 0 ? CutRevision(text) : std::string(text);
   lgr->printf(6, "\t\t%s:%s\r\n", name, target->c_str());
+  // ModemManager keeps Sim at the null object path when the slot is empty: no SIM to query.
+  if (target == &modem->simPath && *target == "/") target->clear();
   return true;
 }
 

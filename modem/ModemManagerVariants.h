@@ -19,7 +19,7 @@ struct ModemObject {
   std::string deviceId;
   std::string imei;
   std::string phoneNumber;     // first of OwnNumbers
-  std::string simPath;
+  std::string simPath;         // empty for the null object path "/"
   uint32_t signalQuality = 0;
   bool signalRecent = false;
   uint32_t accessTechnologies = 0;

@@ -150,6 +150,20 @@ TEST_F(ModemDBusTest, SimWithoutIdentifierFailsAfterStoringTheModem) {
   EXPECT_EQ("EM7565|R1|35|old| | |0|0|0|0 | |Unknown|0|0|", Status());
 }
 
+// ModemManager's modem without a SIM card: Sim is the null path, the modem has failed, and only
+// the Modem interface answers.
+TEST_F(ModemDBusTest, NullSimPathIsNoSim) {
+  Start({R"({"modem": {"Model": "EM7565", "Sim": "/", "State": -1, "StateFailedReason": 2,
+             "SignalQuality": [0, false]}})"});
+  modem.m_sSimId = "old";
+  ASSERT_EQ(0, modem.GetdBusModemInfo());
+  ASSERT_EQ(0, modem.GetdBusDynamicInfo());
+  EXPECT_EQ(1, log.Count("\t\tSim:/\r\n"));
+  EXPECT_EQ(0, log.Count("No SIM detected"));
+  EXPECT_EQ("", GLOBAL_CELL_SIMPATH);
+  EXPECT_EQ("EM7565|||old| | 0|0|-1|4|0 | SIM Missing|Unknown|0|0|", Status());
+}
+
 // A known model wins, else the last one; no modem or no ModemManager fails.
 TEST_F(ModemDBusTest, ModemsAndModemManagerComeAndGo) {
   Start({R"({"modem": {"Model": "x"}})", R"({"modem": {"Model": "HE910"}})",

@@ -1,11 +1,12 @@
 """A simulated gateway, live: the real wanvox with its stand-ins, everything it says printed as it
 happens. Run by scripts/demo (as root, after the build).
 
-Story: a gateway with no modem publishes "no device" records; a Sierra EM7565 is plugged in, found
-through udev, read from ModemManager and published as the internal modem (and broadcast on the LAN as
-a BEP report); then a BEP router speaks on the LAN and takes over; it falls silent and, 30 s later,
-the internal modem takes over again. All inside network and mount namespaces that are torn down at
-the end.
+Story: a gateway with no modem publishes "no device" records; a Sierra EM7565 (a simulated AT
+module) is plugged in, found through udev, probed by the real ModemManager, enabled as the gateway's
+connection manager does, and published as the internal modem (and broadcast on the LAN as a BEP
+report); it starts roaming; then a BEP router speaks on the LAN and takes over; it falls silent and,
+30 s later, the internal modem takes over again. All inside network and mount namespaces that are
+torn down at the end.
 """
 
 import json
@@ -15,15 +16,10 @@ import sys
 import time
 
 from sandbox import Sandbox
-from sandbox.modemmanager import ModemManager
 from sandbox.quarn import QuarnMonitor
+from sandbox.real_modemmanager import RealModemManager
 from sandbox.routers import LanListener, RouterSim
-from sandbox.udev import UdevTestbed
 
-MODEM = dict(model="EM7565", revision="SWI9X50C_01.08.04.00 dbc1 2019/03/25",
-             imei="359225050123456", own_numbers=("15551234567",), bands=(43, 34),
-             sim_id="89148000004412345678", registration=1, operator_code="311480", rate=0,
-             lte={"rssi": -71.0, "rsrq": -9.0})
 # The modem log repeats every query's values; the demo shows its state changes.
 MODEM_LINES = ("State:", "Detected", "Error", "Using", "Setting")
 INTERVAL = 20   # seconds between modem summaries (wanvox.conf)
@@ -56,9 +52,10 @@ class Tail:
 class Screen:
     """Prints what the daemon logs, what Quarn receives and what crosses the LAN."""
 
-    def __init__(self, gw, quarn, lan):
+    def __init__(self, gw, quarn, lan, mm):
         self.logs = [("wanvox", Tail(os.path.join(gw.log_dir, "wanvox")), ()),
-                     ("modem", Tail(os.path.join(gw.log_dir, "modem")), MODEM_LINES)]
+                     ("modem", Tail(os.path.join(gw.log_dir, "modem")), MODEM_LINES),
+                     ("mm", Tail(mm.enabler.stdout_path), ())]
         self.quarn = quarn
         self.lan = lan
         self.quarn_seen = 0
@@ -100,21 +97,25 @@ def main():
         # Without a link-local IPv6 address, which the record would prefer.
         gw.start(["sysctl", "-qw", "net.ipv6.conf.wwan0.disable_ipv6=1"], view=False).wait_exit(5)
         quarn = QuarnMonitor(gw).start()
-        mm = ModemManager(gw).start()
-        mm.add_modem(**MODEM)
-        udev = UdevTestbed(gw)
+        say("demo", "starting ModemManager on a private bus, with polkit and a umockdev testbed")
+        mm = RealModemManager(gw).start()
+        mm.start_enabler()
         router = RouterSim(sb)
         lan = LanListener(sb)
-        screen = Screen(gw, quarn, lan)
+        screen = Screen(gw, quarn, lan, mm)
 
         say("demo", "starting wanvox -d 4 on gateway %s (no modem yet)" % gw.address)
-        daemon = gw.start_daemon(["-d", "4"], env=dict(udev.daemon_env(), **mm.env))
-        udev.wait_monitor()
+        daemon = gw.start_daemon(["-d", "4"], env=mm.env)
+        mm.udev.wait_monitor()
         screen.show_for(14)
 
-        say("demo", "plugging in a Sierra EM7565")
-        udev.plug("sierra")
-        screen.show_for(30)
+        say("demo", "plugging in a Sierra EM7565: ModemManager probes it, the gateway enables it")
+        mm.udev.plug("sierra")
+        screen.show_for(36)
+
+        say("demo", "the modem roams, and its signal drops to 40 %")
+        mm.udev.set("sierra", registration=5, signal=40)
+        screen.show_for(12)
 
         say("demo", "a BT-6800 router on the LAN starts reporting every 2 s for 20 s")
         router.bep(model_id=0x6800, model="BT-6800", rssi=-75, count=10, interval=2, wait=False)

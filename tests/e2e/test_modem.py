@@ -1,8 +1,9 @@
 """End-to-end runs of the internal modem. A hot-plugged Sierra EM7565, described by the ModemManager
-mock, is published to Quarn and on the LAN: one daemon run of about 30 s. ModemManager freezes (the
-mock is stopped with SIGSTOP) until the modem is lost, then it is attached, queried and published
-afresh, and ModemManager freezes again until the daemon is stopped: one run of one and a half to
-two and a half minutes."""
+mock, is published to Quarn and on the LAN: one daemon run of about 30 s (its loss and return run
+against the real ModemManager in test_real_modem.py). ModemManager freezes (the mock is stopped with
+SIGSTOP) until the modem is lost, then it is attached, queried and published afresh, and
+ModemManager freezes again until the daemon is stopped: one run of one and a half to two and a half
+minutes."""
 
 import json
 import signal

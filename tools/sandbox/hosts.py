@@ -104,10 +104,13 @@ class Gateway:
     # --- processes
 
     def start(self, argv, env=None, view=True, name=None, cwd=None):
-        prefix = self.view.enter_command() if view else ["ip", "netns", "exec", self.netns]
+        """`view`: True for the gateway's mount view, False for its network namespace alone, or
+        a view nested in the gateway's (anything with enter_command() and path())."""
+        view = self.view if view is True else view or None
+        prefix = view.enter_command() if view else ["ip", "netns", "exec", self.netns]
         return self._box.track(Process(prefix, argv, environment(self._box.scratch, env),
                                        self._box.out_dir, self._box.process_name(argv, name),
-                                       cwd=cwd, view=self.view if view else None))
+                                       cwd=cwd, view=view))
 
     def start_daemon(self, args=(), env=None, name="wanvox"):
         return self.start([daemon_binary()] + list(args), env=env, name=name)

@@ -9,6 +9,7 @@
     quarn.stop()                                # the service is gone; calls now fail to connect
     quarn.start()                               # back again (a new process, same port)
     quarn.calls("TEL_SendMDM")                  # every call line of every run so far
+    quarn.wait_for_call("SetModemInfo", after=t, device_type=2)   # the first such call after t
 
 The monitor prints one JSON line per call and per event (see tools/quarnmon/main.cpp); this module
 reads them from its capture files as they grow. Each line's "mono" is the monitor's CLOCK_MONOTONIC
@@ -91,6 +92,15 @@ class QuarnMonitor:
 
         return wait_for(enough, timeout, interval=0.1,
                         what="%d %s call(s)" % (count, method or "Quarn"))
+
+    def wait_for_call(self, method, after=0.0, timeout=15, what=None, **fields):
+        """Waits for the first `method` call that arrived after `after` (time.monotonic()) with
+        these field values; returns it."""
+        def match():
+            return next((c for c in self.calls(method) if c["mono"] > after
+                         and all(c.get(k) == v for k, v in fields.items())), None)
+
+        return wait_for(match, timeout, interval=0.2, what=what or "%s with %s" % (method, fields))
 
     def _events(self, name):
         """Event lines of the current run."""

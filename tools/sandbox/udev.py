@@ -9,6 +9,7 @@
     port = udev.plug("le910")["ttys"][2]["node"]  # hot-plug: "add" for each tty
     udev.uevent("le910", "change", iface="05")
     udev.unplug("le910")                           # "remove" for each tty, USB parent already gone
+    udev.set("le910", registration=5, signal=40)   # the simulated module (at=True) roams
 
 Modems: sierra, gemalto, le910, le910-eu-v2, he910 (ids and tty interfaces in
 tools/umockdev_testbed.py). Replies are the tool's JSON replies as dicts; a refused command raises
@@ -32,10 +33,12 @@ START_TIMEOUT = 10
 class UdevTestbed:
     """One testbed owned by a process on gateway `gw`; several daemons may share it."""
 
-    def __init__(self, gw, name="udev-testbed"):
+    def __init__(self, gw, name="udev-testbed", view=True, at=False):
+        """`at`: serve each AT port with a simulated module, for the real ModemManager, which
+        must then run in the same `view` (see sandbox.real_modemmanager)."""
         self.control = os.path.join(gw.scratch, name + ".sock")
-        self.process = gw.start([PYTHON, TOOL, "--control", self.control],
-                                env={"LD_PRELOAD": PRELOAD}, name=name)
+        self.process = gw.start([PYTHON, TOOL, "--control", self.control] + ["--at"] * at,
+                                env={"LD_PRELOAD": PRELOAD}, view=view, name=name)
         wait_for(lambda: os.path.exists(self.control) or not self.process.running(),
                  START_TIMEOUT, what="the umockdev testbed's control socket")
         if not self.process.running():
@@ -75,3 +78,7 @@ class UdevTestbed:
 
     def modems(self):
         return self.command("list")["modems"]
+
+    def set(self, modem, **settings):
+        """The simulated module's registration, operator, signal or sim (with at=True)."""
+        return self.command("set", modem, *("%s=%s" % kv for kv in settings.items()))["state"]
