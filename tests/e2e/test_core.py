@@ -4,6 +4,7 @@ Each test runs the real wanvox in a sandbox gateway; where several daemons are n
 by side in one sandbox so that their waits overlap.
 """
 
+import os
 import signal
 import unittest
 
@@ -165,6 +166,25 @@ class BadInputTest(CoreTestCase):
                     self.assertNoSanitizerReport(daemon)
                     log = gw.read("/var/log/wanvox")
                     self.assertEqual(b"SetMDM None Handler\r\n" in log, level > 3, log)
+
+
+class LogTruncationTest(CoreTestCase):
+    def test_log_emptied_under_the_daemon_goes_on_at_its_start(self):
+        # As logrotate's copytruncate does: the running daemon's log is emptied under it. Without
+        # Quarn every publication fails, which gives a line every 6 s (an unchanged settings file
+        # does not postpone them).
+        with Sandbox() as sb:
+            gw = sb.gateway
+            gw.seed(CONFIG, DEFAULT_CONFIG)
+            daemon = start_and_wait(gw)
+            daemon.wait_for_log("Error: ", 20)
+            # Standard output is line-buffered: the line is already there, not held in a buffer.
+            self.assertIn(b"Error: ", daemon.stdout())
+            os.truncate(gw.path("/var/log/wanvox"), 0)
+            daemon.wait_for_log("Error: ", 10)
+            log = gw.read("/var/log/wanvox")
+            self.assertNotIn(b"\0", log)
+            self.assertTrue(log.startswith(b"Error: "), log[:80])
 
 
 if __name__ == "__main__":
