@@ -17,7 +17,11 @@ Log::Log(uint8_t outputs, const char* name, const char* dir)
   if (outputs & kStdout) m_Outputs |= kStdout;
   if ((outputs & kRotatedFile) && !m_sPath.empty()) {
     rotate(m_sPath.c_str());
-    m_pFile = fopen(m_sPath.c_str(), "w");
+    // Appending, although the file is new and empty after the rotation: a
+    // size-based rotation with copytruncate empties the file under the
+    // running daemon, and only an O_APPEND handle then writes at its new end
+    // instead of leaving a hole of NUL bytes up to the old offset.
+    m_pFile = fopen(m_sPath.c_str(), "a");
     if (m_pFile != nullptr) m_Outputs |= kRotatedFile;
   }
   // Both file outputs share one handle: a rotated file wins over an

@@ -4,6 +4,7 @@ Each test runs the real wanvox in a sandbox gateway; where several daemons are n
 by side in one sandbox so that their waits overlap.
 """
 
+import os
 import signal
 import unittest
 
@@ -126,6 +127,21 @@ class BadInputTest(CoreTestCase):
             self.assertEqual(daemon.wait_exit(STOP_TIMEOUT), 0)
             self.assertNoSanitizerReport(daemon)
             self.assertEqual(sb.gateway.read("/var/log/wanvox").count(b"Caught signal 2 : "), 2)
+
+
+class LogTruncationTest(CoreTestCase):
+    def test_log_emptied_under_the_daemon_goes_on_at_its_start(self):
+        # As logrotate's copytruncate does. Without Quarn every publication logs an error, every 5 s
+        # once the first is out (an unchanged settings file does not postpone them).
+        with Sandbox() as sb:
+            sb.gateway.seed(CONFIG, DEFAULT_CONFIG)
+            daemon = start_and_wait(sb.gateway)
+            daemon.wait_for_log("Error: ", 20)
+            self.assertIn(b"Error: ", daemon.stdout())  # line-buffered, not held back
+            os.truncate(sb.gateway.path("/var/log/wanvox"), 0)
+            daemon.wait_for_log("Error: ", 10)
+            log = sb.gateway.read("/var/log/wanvox")
+            self.assertTrue(log.startswith(b"Error: ") and b"\0" not in log, log[:80])
 
 
 if __name__ == "__main__":
