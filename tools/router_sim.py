@@ -357,8 +357,8 @@ def send_all(a, make):
         data = bytes.fromhex(a.raw) if a.raw else make(index)
         sock.sendto(data, (a.to, a.port))
         if a.print:
-            print(json.dumps({"sent": a.to, "port": a.port, "len": len(data), "hex": data.hex()}),
-                  flush=True)
+            print(json.dumps({"sent": a.to, "port": a.port, "mono": time.monotonic(),
+                              "len": len(data), "hex": data.hex()}), flush=True)
     sock.close()
 
 

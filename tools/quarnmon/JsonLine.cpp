@@ -13,11 +13,13 @@ using apache::thrift::transport::TMemoryBuffer;
 
 namespace {
 
-double Seconds(clockid_t clock) {
+// Whole `units` per second: milliseconds serve a reader of the wall clock;
+// the monotonic reading times sub-millisecond latencies (bench/wakeups).
+double Seconds(clockid_t clock, long units) {
   struct timespec now;
   clock_gettime(clock, &now);
-  // Millisecond precision is all a reader of the log needs.
-  return static_cast<double>(now.tv_sec) + (now.tv_nsec / 1000000) / 1000.0;
+  return static_cast<double>(now.tv_sec) +
+         static_cast<double>(now.tv_nsec / (1000000000 / units)) / units;
 }
 
 }  // namespace
@@ -45,8 +47,8 @@ json_t* ToJson(const apache::thrift::TBase& record) {
 
 JsonLine::JsonLine(const char* kind, const char* name) : m_pObject(json_object()) {
   json_object_set_new(m_pObject, kind, json_string(name));
-  json_object_set_new(m_pObject, "time", json_real(Seconds(CLOCK_REALTIME)));
-  json_object_set_new(m_pObject, "mono", json_real(Seconds(CLOCK_MONOTONIC)));
+  json_object_set_new(m_pObject, "time", json_real(Seconds(CLOCK_REALTIME, 1000)));
+  json_object_set_new(m_pObject, "mono", json_real(Seconds(CLOCK_MONOTONIC, 1000000)));
 }
 
 JsonLine::~JsonLine() { json_decref(m_pObject); }

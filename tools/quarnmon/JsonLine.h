@@ -30,7 +30,8 @@ json_t* ToJson(const std::vector<T>& values) {
 
 class JsonLine {
  public:
-  // {"<kind>":"<name>","time":<epoch seconds>,"mono":<CLOCK_MONOTONIC seconds>}
+  // {"<kind>":"<name>","time":<epoch seconds, to the ms>,"mono":<CLOCK_MONOTONIC
+  // seconds, to the microsecond>}
   JsonLine(const char* kind, const char* name);
   ~JsonLine();
 

@@ -10,8 +10,9 @@
 //   {"call":"SetModemInfo","time":..,"mono":..,"model":"",...}   one per call received
 //   {"event":"mode","time":..,"mono":..,"mode":"exception"}        after each mode switch
 //   {"event":"stopped","time":..,"mono":..}
-// "time" is the wall clock and "mono" CLOCK_MONOTONIC, in seconds. A call
-// line carries the arguments that are set on the wire.
+// "time" is the wall clock and "mono" CLOCK_MONOTONIC, in seconds (to the
+// millisecond and the microsecond). A call line carries the arguments that
+// are set on the wire.
 //
 // MODE says how calls are answered: "answer" (normally, success 0),
 // "no-success" (a reply without the result field), "exception" (an

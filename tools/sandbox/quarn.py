@@ -9,6 +9,7 @@
     quarn.stop()                                # the service is gone; calls now fail to connect
     quarn.start()                               # back again (a new process, same port)
     quarn.calls("TEL_SendMDM")                  # every call line of every run so far
+    quarn.runs()                                # each run's Process; its stdout has its lines
     quarn.wait_for_call("SetModemInfo", after=t, device_type=2)   # the first such call after t
 
 The monitor prints one JSON line per call and per event (see tools/quarnmon/main.cpp); this module
@@ -74,6 +75,10 @@ class QuarnMonitor:
         self.process.signal(MODE_SIGNALS[mode])
         wait_for(lambda: len(self._events("mode")) > seen, timeout, what="mode " + mode)
         self.mode = mode
+
+    def runs(self):
+        """Every run's Process, in start order (each run's lines are in its stdout)."""
+        return list(self._runs)
 
     def lines(self):
         """Every complete JSON line of every run so far, in order."""

@@ -73,7 +73,8 @@ class RouterSim:
 
     @staticmethod
     def sent(process):
-        """The datagrams a finished send printed, as dicts with "hex" and "len"."""
+        """The datagrams a finished send printed, as dicts with "hex", "len" and "mono" (its
+        time.monotonic() just after it was sent, the clock of the Quarn monitor)."""
         return [json.loads(line) for line in process.stdout().decode().splitlines() if line]
 
 
