@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "core/CaughtSignals.h"
-#include "core/Clock.h"
-#include "core/Globals.h"
 #include "core/StatusPublisher.h"
 #include "core/WorkerThreads.h"
+#include "core/base/Clock.h"
+#include "core/base/Globals.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"

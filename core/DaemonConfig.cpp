@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 namespace {
 

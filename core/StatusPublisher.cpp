@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "core/CaughtSignals.h"
-#include "core/Globals.h"
 #include "core/StatusRecords.h"
+#include "core/base/Globals.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/Clock.h"
 #include "core/DaemonConfig.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Clock.h"
 #include "quarn_types.h"
 
 class StatusPublisher {

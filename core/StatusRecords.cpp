@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/CopyUnder.h"
+#include "core/base/CopyUnder.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"

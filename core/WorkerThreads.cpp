@@ -1,7 +1,7 @@
 #include "core/WorkerThreads.h"
 
-#include "core/Globals.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Globals.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 

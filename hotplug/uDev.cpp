@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "modem/CellularModem.h"
 #include "modem/ModemRunState.h"
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "hotplug/ModemTable.h"
 #include "hotplug/TtyDevice.h"
 

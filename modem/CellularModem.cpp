@@ -13,8 +13,8 @@
 #include <giomm/init.h>
 #include <glibmm/main.h>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
 #include "modem/ModemBus.h"
 #include "modem/ModemSnapshot.h"
 #include "routers/BEPMessage.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "modem/CellularConfig.h"
 #include "modem/ModemRunState.h"
 

@@ -14,8 +14,8 @@
 
 #include <jansson.h>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "routers/BEPMessage.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <giomm/dbusproxy.h>
 #include <glibmm/main.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "modem/ModemSnapshot.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
 #include "routers/EventMessage.h"
 
 const char EventListener::kBroadcastAddress[] = "10.0.0.255";

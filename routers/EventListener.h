@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Clock.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Clock.h"
 #include "quarn_types.h"
 #include "routers/ListenerTimers.h"
 #include "routers/ListenerVerdict.h"

@@ -1,7 +1,7 @@
 // Tested end to end by tests/e2e/test_routers.py.
 #include "routers/RouterLink.h"
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 RouterLink::RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort)
     : m_Clock(clock), m_Udp(clock), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}

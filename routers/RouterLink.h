@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "quarn_types.h"
 #include "routers/UDP.h"
 #include "service/QuarnLink.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 
 class UDP {
  public:

@@ -1,7 +1,7 @@
 #include "routers/UDPHandlerBEP.h"
 
-#include "core/Clock.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Clock.h"
 #include "routers/BEPListener.h"
 
 void* UDPHandlerBEP(void* args) {

@@ -1,7 +1,7 @@
 #include "routers/UDPHandlerEVENT.h"
 
-#include "core/Clock.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Clock.h"
 #include "routers/EventListener.h"
 
 void* UDPHandlerEVENT(void* args) {

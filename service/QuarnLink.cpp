@@ -8,7 +8,7 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "service/InterruptibleSocket.h"
 #include "service/ReplyCheckingProtocol.h"
 

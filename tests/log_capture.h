@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 class LogCapture {
  public:

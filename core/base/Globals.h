@@ -1,11 +1,11 @@
 // Process-wide state of the daemon core, all of it created before main runs.
-#ifndef WANVOX_CORE_GLOBALS_H_
-#define WANVOX_CORE_GLOBALS_H_
+#ifndef WANVOX_CORE_BASE_GLOBALS_H_
+#define WANVOX_CORE_BASE_GLOBALS_H_
 
 #include <atomic>
 #include <cstdint>
 
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 // Exit request. Written by the signal handler only; read by the publisher
 // loop and both router listeners.
@@ -20,4 +20,4 @@ extern Log* lgr;     // "modem": the internal modem subsystem
 extern Log* errlgr;  // "modem-errors": opened, never written
 extern Log* logger;  // "wanvox": main, settings, listeners, udev
 
-#endif  // WANVOX_CORE_GLOBALS_H_
+#endif  // WANVOX_CORE_BASE_GLOBALS_H_

@@ -1,8 +1,8 @@
 // Log: one named log destination (syslog, standard output, a rotated or an
 // appended file under /var/log/). Any thread; each printf call is atomic
 // against the other calls on the same object.
-#ifndef WANVOX_CORE_LOG_H_
-#define WANVOX_CORE_LOG_H_
+#ifndef WANVOX_CORE_BASE_LOG_H_
+#define WANVOX_CORE_BASE_LOG_H_
 
 #include <cstdint>
 #include <cstdio>
@@ -51,4 +51,4 @@ class Log {
   std::string m_sSyslogLine;  // collected until it holds a line feed
 };
 
-#endif  // WANVOX_CORE_LOG_H_
+#endif  // WANVOX_CORE_BASE_LOG_H_

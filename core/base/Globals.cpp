@@ -1,4 +1,4 @@
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 #include <syslog.h>
 
