@@ -18,7 +18,7 @@ class StatusPublisher {
   // Where publications go. Each returns 0 when sent; failures are logged by
   // the sink itself.
   struct Outputs {
-    // SetModemInfo; |handlerLine| is logged between open and call when debug > 3.
+    // SetModemInfo; |handlerLine| is logged between open and call when debug > kDebugStatus.
     std::function<int(const quarn::stCellularInfo&, const char* handlerLine)> status;
     std::function<int(const quarn::stModemInfo&)> summary;  // TEL_SendMDM
     std::function<int(unsigned char* data, int length)> broadcast;

@@ -128,7 +128,7 @@ void uDev::HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem
     modem->RemovePath(tty.node->c_str());
   }
   if (!tty.usb) return;
-  if (debug > 3) {
+  if (debug > kDebugStatus) {
     logger->printf(6, "product %s\r\n", LogText(tty.usb->product));
     logger->printf(6, "vendor %s\r\n", LogText(tty.usb->vendor));
   }
@@ -139,7 +139,7 @@ void uDev::HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem
     const ModemRow& row = kModemRows[i];
     RowMatch match = MatchRow(row, tty);
     if (match == RowMatch::kNone) continue;
-    if (row.monitorLogsUsbIface && debug != 0) {
+    if (row.monitorLogsUsbIface && debug > kDebugQuiet) {
       logger->printf(6, "usb iface %s\r\n", LogText(tty.interfaceNum));
     }
     if (match == RowMatch::kFull && tty.node) {
@@ -162,11 +162,11 @@ void uDev::ManualScanIfDue(uint8_t debug, CellularModem* modem, int32_t* now,
 void uDev::Announce(uint8_t debug, Origin origin, const ModemRow& row,
                     const TtyDevice& tty, const std::string& port,
                     CellularModem* modem) {
-  if (debug != 0) {
+  if (debug > kDebugQuiet) {
     LogRowLines(origin, row, tty);
     LogUsbParent(*tty.usb);
   }
-  if (debug > 3 || (origin == Origin::kScan && row.scanAlwaysDumps)) {
+  if (debug > kDebugStatus || (origin == Origin::kScan && row.scanAlwaysDumps)) {
     LogProperties(tty);
   }
   modem->m_ModemType = row.type;

@@ -45,7 +45,7 @@ ListenerVerdict BEPListener::Consider(unsigned char* buf, int n, int32_t now) {
   // While an event router is heard it takes precedence: BEP reports do not
   // even count as heard.
   if (m_pArgs->eventActive || n <= 0) return ListenerVerdict::kNothing;
-  if (debug > 4) logger->printf(6, "UDPHandlerBEP Message: [%d]\n", n);
+  if (debug > kDebugReceived) logger->printf(6, "UDPHandlerBEP Message: [%d]\n", n);
   if (m_Timers.Heard(now)) return ListenerVerdict::kRefreshOnly;
   if (m_pArgs->bep->parse(buf, n) != 1) return ListenerVerdict::kRejected;
   m_pArgs->bepActive = true;

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/Globals.h"
+
 namespace {
 
 // Element codes and the element map's bit positions.
@@ -105,7 +107,7 @@ void BEPMessage::reset() {
 int BEPMessage::parse(unsigned char* buf, int len) {
   std::lock_guard<std::mutex> hold(mutex);
   reset();
-  if (debugLevel > 3) traceBytes("Message", buf, len);
+  if (debugLevel > kDebugStatus) traceBytes("Message", buf, len);
   buffer = buf;
   length = len;
   position = 0;
@@ -131,7 +133,7 @@ int BEPMessage::parseHeader() {
   elementMap = __builtin_bswap32(mapBigEndian);  // the one big-endian field
 
   GenerateDeviceID();
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("QID %x:%x \n", qidLow, qidHigh);
     printf("DEVID %s\n", deviceId.c_str());
     printf("APP %x VER %x SEQ %x PKTLEN %x EVTID %x\n", app, ver, seq, pktLen, evtId);
@@ -142,7 +144,7 @@ int BEPMessage::parseHeader() {
   flag2 = (flagsB >> 2) & 1;
   flag1 = (flagsB >> 1) & 1;
   ack = flagsB & 1;
-  if (debugLevel > 2) printf("ACK %d\n", ack);
+  if (debugLevel > kDebugDecode) printf("ACK %d\n", ack);
 
   goCode = code(elementMap, kGoShift);
   ipCode = code(elementMap, kIpShift);
@@ -173,7 +175,7 @@ int BEPMessage::parseBody() {
 }
 
 int BEPMessage::parseMI() {
-  if (debugLevel > 2) printf("MI payload: 0x%08x\r\n", miCode);
+  if (debugLevel > kDebugDecode) printf("MI payload: 0x%08x\r\n", miCode);
   switch (miCode) {
     case 1: return parseMIModemName();
     case 2: return parseMIVersions();
@@ -214,7 +216,7 @@ int BEPMessage::parseMIFull() {
     if (!readText(text)) return 0;
     expected += text->size() + 1;
   }
-  if (debugLevel > 2) traceMIFull();
+  if (debugLevel > kDebugDecode) traceMIFull();
   return declared == expected;
 }
 
@@ -236,7 +238,7 @@ void BEPMessage::traceMIFull() const {
 }
 
 int BEPMessage::parseRF() {
-  if (debugLevel > 2) printf("RF payload: 0x%08x\r\n", rfCode);
+  if (debugLevel > kDebugDecode) printf("RF payload: 0x%08x\r\n", rfCode);
   switch (rfCode) {
     case 1: return parseRFShort();
     case 2: return parseRFFull();
@@ -249,7 +251,7 @@ int BEPMessage::parseRFShort() {
   uint8_t declared, value;
   if (!read8(&declared) || !read8(&value)) return 0;
   rssi = static_cast<int8_t>(value);
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("payload length is: %d\r\n", declared);
     printf("rssi is: %d\r\n", rssi);
   }
@@ -261,7 +263,7 @@ int BEPMessage::parseRFFull() {
   if (!read8(&declared) || !read8(&magnitude) || !read8(&roaming)) return 0;
   rssi = static_cast<int8_t>(-static_cast<int>(magnitude));
   if (!readText(&network) || !readText(&provider)) return 0;
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("rssi is: %d\r\n", rssi);
     printf("roaming is: %d\r\n", roaming);
     printf("network: %s\r\n", network.c_str());
@@ -271,7 +273,7 @@ int BEPMessage::parseRFFull() {
 }
 
 int BEPMessage::parseIO() {
-  if (debugLevel > 2) printf("found IO: 0x%08x\r\n", ioCode);
+  if (debugLevel > kDebugDecode) printf("found IO: 0x%08x\r\n", ioCode);
   if (ioCode == kCodeAbsent) return 1;
   if (ioCode != 1) return 0;
   // The element is always 21 bytes, whatever its length byte says.
@@ -287,7 +289,7 @@ int BEPMessage::parseIO() {
 }
 
 int BEPMessage::parseGP() {
-  if (debugLevel > 2) printf("found GP: %08x\r\n", gpCode);
+  if (debugLevel > kDebugDecode) printf("found GP: %08x\r\n", gpCode);
   if (gpCode != 1) return 1;
   uint16_t declared;
   const unsigned char* text;
@@ -315,17 +317,17 @@ int BEPMessage::ParseNMEA() {
 }
 
 int BEPMessage::parseGO() {
-  if (debugLevel > 2) printf("found GO: %08x\r\n", goCode);
+  if (debugLevel > kDebugDecode) printf("found GO: %08x\r\n", goCode);
   if (goCode != 1) return 1;
   uint8_t declared;
   uint32_t odometer;
   if (!read8(&declared) || !read32(&odometer)) return 0;
-  if (debugLevel > 2) printf("odometer is: %d\r\n", static_cast<int32_t>(odometer));
+  if (debugLevel > kDebugDecode) printf("odometer is: %d\r\n", static_cast<int32_t>(odometer));
   return declared == 4;
 }
 
 int BEPMessage::parseIP() {
-  if (debugLevel > 2) printf("Found IP: %08x\r\n", ipCode);
+  if (debugLevel > kDebugDecode) printf("Found IP: %08x\r\n", ipCode);
   if (ipCode != 1) return 1;
   uint8_t declared;
   if (!read8(&declared) || !read32(&ipAddress)) return 0;
@@ -333,12 +335,12 @@ int BEPMessage::parseIP() {
   snprintf(dotted, sizeof dotted, "%d.%d.%d.%d", ipAddress >> 24,
            (ipAddress >> 16) & 0xff, (ipAddress >> 8) & 0xff, ipAddress & 0xff);
   ipAddressText = dotted;
-  if (debugLevel > 2) printf("IPAddress: %s\r\n", ipAddressText.c_str());
+  if (debugLevel > kDebugDecode) printf("IPAddress: %s\r\n", ipAddressText.c_str());
   return declared == 4;
 }
 
 int BEPMessage::parseAU() {
-  if (debugLevel > 2) printf("Found AU: %08x\r\n", auCode);
+  if (debugLevel > kDebugDecode) printf("Found AU: %08x\r\n", auCode);
   if (auCode != 1) return 1;
   uint16_t declared;
   const unsigned char* digest;
@@ -347,12 +349,14 @@ int BEPMessage::parseAU() {
     return 0;
   }
   // Nothing verifies the digest; it is only shown.
-  if (debugLevel > 2) printf("md5 hash: %.16s\r\n", reinterpret_cast<const char*>(digest));
+  if (debugLevel > kDebugDecode) {
+    printf("md5 hash: %.16s\r\n", reinterpret_cast<const char*>(digest));
+  }
   return declared == kDigestSize + text.size() + 1;
 }
 
 int BEPMessage::parseAC() {
-  if (debugLevel > 2) printf("Found AC: %08x\r\n", acCode);
+  if (debugLevel > kDebugDecode) printf("Found AC: %08x\r\n", acCode);
   if (acCode != 1) return 1;
   uint16_t declared;
   const unsigned char* skipped;
@@ -426,7 +430,7 @@ unsigned char* BEPMessage::build_message() {
   put8(&outMessage, 4);
   outMessage.insert(outMessage.end(), ip.begin(), ip.end());
 
-  if (debugLevel > 4) {
+  if (debugLevel > kDebugReceived) {
     traceBytes("SendingMessage", outMessage.data(), static_cast<int>(outMessage.size()));
   }
   return outMessage.data();

@@ -34,7 +34,7 @@ void EventListener::RunPass() {
 
 ListenerVerdict EventListener::Consider(unsigned char* buf, int n, int32_t now) {
   if (n <= 0) return ListenerVerdict::kNothing;
-  if (debug > 4) logger->printf(6, "UDPHandlerEVENT Message: [%d]\n", n);
+  if (debug > kDebugReceived) logger->printf(6, "UDPHandlerEVENT Message: [%d]\n", n);
   if (m_Timers.Heard(now)) return ListenerVerdict::kRefreshOnly;
   if (m_pArgs->event->parse(buf, n) != 1) return ListenerVerdict::kRejected;
   m_pArgs->eventActive = true;

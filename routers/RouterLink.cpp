@@ -40,9 +40,9 @@ int RouterLink::Publish(const quarn::stCellularInfo& record, const char* handler
 
 void RouterLink::Forward(int n) {
   m_Udp.send_data_broadcast(m_Buffer, n);
-  if (debug <= 4) return;
+  if (debug <= kDebugReceived) return;
   logger->printf(6, "Forwarding message [%d]: ", n);
-  if (debug > 5) {
+  if (debug > kDebugDumps) {
     for (int i = 0; i < n; ++i) logger->printf(6, " %02x", m_Buffer[i]);
   }
   logger->printf(6, "\r\n");

@@ -37,12 +37,12 @@ class RouterLink {
   // Rebuilds the own address list, and retries the bind if it had failed.
   void RefreshAddresses();
 
-  // SetModemInfo; |handlerLine| is logged first when debug > 3. A Thrift
+  // SetModemInfo; |handlerLine| is logged first when debug > kDebugStatus. A Thrift
   // failure is logged by QuarnLink and gives -1.
   int Publish(const quarn::stCellularInfo& record, const char* handlerLine);
 
   // Broadcasts the first |n| bytes of buffer() and logs them (header when
-  // debug > 4, bytes when debug > 5).
+  // debug > kDebugReceived, bytes when debug > kDebugDumps).
   void Forward(int n);
 
   // Closes both sockets.

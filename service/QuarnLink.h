@@ -29,7 +29,7 @@ class QuarnLink {
   QuarnLink(const QuarnLink&) = delete;
   QuarnLink& operator=(const QuarnLink&) = delete;
 
-  // open(); if |handlerLine| is not null and debug > 3, log it through
+  // open(); if |handlerLine| is not null and debug > kDebugStatus, log it through
   // logger at 6; SetModemInfo(info); close(). Returns 0 on success. On a
   // failure (any exception) logs "Error: <text>\n" through logger at 6 and
   // returns -1; the connection is then left as it is, and the next

@@ -14,6 +14,16 @@ extern std::atomic<bool> bExitApp;
 // Verbosity from "-d". Written once before any thread starts, then read-only.
 extern uint8_t debug;
 
+// The verbosity levels: a line of each kind is written only when the level
+// (debug, or the level a message class was built with) exceeds its constant.
+constexpr uint8_t kDebugQuiet = 0;     // udev's lines about the modem it found
+constexpr uint8_t kDebugDecode = 2;    // the fields a message class decodes
+constexpr uint8_t kDebugStatus = 3;    // each publication's handler line, the USB ids
+                                       // and properties, a received BEP report's bytes
+constexpr uint8_t kDebugReceived = 4;  // each message received and forwarded, a built
+                                       // BEP report's bytes, event header details
+constexpr uint8_t kDebugDumps = 5;     // the bytes of forwarded messages, XML bodies
+
 // The three loggers, created in this order at static initialisation and
 // never deleted.
 extern Log* lgr;     // "modem": the internal modem subsystem
