@@ -4,12 +4,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/CaughtSignals.h"
 #include "core/StatusPublisher.h"
 #include "core/WorkerThreads.h"
 #include "core/base/Clock.h"
 #include "core/base/Globals.h"
+#include "core/base/Site.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
@@ -22,8 +24,6 @@
 
 namespace {
 
-const char kBroadcastAddress[] = "10.0.0.255";
-const int kBEPPort = 45454;
 const int32_t kSettingsCheckSeconds = 15;
 
 // Also ends any Quarn call that is waiting for an answer, so that a service
@@ -96,11 +96,12 @@ int Daemon::Run() {
 }
 
 void Daemon::EnsureSettingsFile() {
-  int ignored = system("mkdir -p " WANVOX_CONFIG_DIR);
+  const std::string mkdir = std::string("mkdir -p ") + kDaemonSettingsDirectory;
+  int ignored = system(mkdir.c_str());
   (void)ignored;
   if (LoadConfigFromDisk(&m_Cfg) != 0) {
-    char text[] = WANVOX_DEFAULT_CONFIG;
-    WriteConfigToDisk(text, sizeof(text) - 1);
+    std::string text = kDefaultDaemonSettings;
+    WriteConfigToDisk(&text[0], static_cast<unsigned int>(text.size()));
   }
 }
 

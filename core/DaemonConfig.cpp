@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/base/Globals.h"
+#include "core/base/Site.h"
 
 namespace {
 
@@ -24,15 +25,20 @@ uint32_t IntervalFromJson(json_t* value) {
 
 }  // namespace
 
+std::string DaemonSettingsPath() {
+  return PathIn(kDaemonSettingsDirectory, kDaemonSettingsFile);
+}
+
 int LoadConfigFromDisk(__cfg* cfg) {
-  logger->printf(6, "Loading Config from file %s\n", WANVOX_CONFIG_PATH);
+  const std::string path = DaemonSettingsPath();
+  logger->printf(6, "Loading Config from file %s\n", path.c_str());
   fflush(stdout);
 
-  stat(WANVOX_CONFIG_PATH, &cfg->st);
+  stat(path.c_str(), &cfg->st);
   cfg->interval = kDefaultInterval;
 
   json_error_t error;
-  json_t* root = json_load_file(WANVOX_CONFIG_PATH, 0, &error);
+  json_t* root = json_load_file(path.c_str(), 0, &error);
   if (root == nullptr) return -1;
 
   json_t* interval = json_is_object(root) ? json_object_get(root, "interval") : nullptr;
@@ -52,15 +58,16 @@ int WriteConfigToDisk(char* text, unsigned int length) {
     logger->printf(3, "Error parsing json payload\n");
     return -1;
   }
-  logger->printf(6, "Saving Config to file %s\n", WANVOX_CONFIG_PATH);
-  json_dump_file(root, WANVOX_CONFIG_PATH, 0);
+  const std::string path = DaemonSettingsPath();
+  logger->printf(6, "Saving Config to file %s\n", path.c_str());
+  json_dump_file(root, path.c_str(), 0);
   json_decref(root);
   return 0;
 }
 
 int CheckConfigChanged(__cfg* cfg) {
   struct stat now;
-  if (stat(WANVOX_CONFIG_PATH, &now) != 0) return 0;
+  if (stat(DaemonSettingsPath().c_str(), &now) != 0) return 0;
   if (now.st_mtim.tv_nsec != cfg->st.st_mtim.tv_nsec) return -1;
   if (now.st_mtim.tv_sec != cfg->st.st_mtim.tv_sec) return -1;
   return 0;

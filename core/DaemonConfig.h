@@ -6,13 +6,10 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-
-#define WANVOX_CONFIG_DIR "/etc/ostrel/quarn"
-#define WANVOX_CONFIG_FILE "wanvox.conf"
-#define WANVOX_CONFIG_PATH WANVOX_CONFIG_DIR "/" WANVOX_CONFIG_FILE
+#include <string>
 
 // What main writes when the file cannot be loaded at start.
-#define WANVOX_DEFAULT_CONFIG "{\"interval\":60}"
+constexpr char kDefaultDaemonSettings[] = "{\"interval\":60}";
 
 struct __cfg {
   struct stat st;      // file status taken just before the last load
@@ -35,5 +32,8 @@ int WriteConfigToDisk(char* text, unsigned int length);
 // recorded by the last load, 0 when it is the same or the file cannot be
 // examined (nothing new could be loaded then).
 int CheckConfigChanged(__cfg* cfg);
+
+// The file's path: kDaemonSettingsFile in kDaemonSettingsDirectory.
+std::string DaemonSettingsPath();
 
 #endif  // WANVOX_CORE_DAEMONCONFIG_H_

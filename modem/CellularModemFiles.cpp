@@ -16,12 +16,11 @@
 
 #include "core/base/CopyUnder.h"
 #include "core/base/Globals.h"
+#include "core/base/Site.h"
 
 namespace {
 
-std::string CellPath(const char* name) {
-  return std::string(kCellularDirectory) + "/" + name;
-}
+std::string CellPath(const char* name) { return PathIn(kCellularDirectory, name); }
 
 // At most 64 bytes, up to the first NUL, without trailing " \n\r\t".
 std::string ReadStoredValue(FILE* file) {
@@ -51,7 +50,7 @@ void ReadSlotAndApn(json_t* root, std::string* slot, std::string* apn) {
 }  // namespace
 
 int CellularModem::LoadConfigFromDisk(__cellular_cfg* cfg) {
-  const std::string path = CellPath("cellular.conf");
+  const std::string path = CellPath(kCellularSettingsFile);
   lgr->printf(6, "Loading Config from file %s\n", path.c_str());
   struct stat status = {};
   stat(path.c_str(), &status);
@@ -81,7 +80,7 @@ int CellularModem::WriteConfigToDisk(char* json, unsigned int len) {
     lgr->printf(3, "Error parsing json payload\n");
     return -1;
   }
-  const std::string path = CellPath("cellular.conf");
+  const std::string path = CellPath(kCellularSettingsFile);
   lgr->printf(6, "Saving Config to file %s\n", path.c_str());
   json_dump_file(root, path.c_str(), 0);
   json_decref(root);
@@ -89,7 +88,7 @@ int CellularModem::WriteConfigToDisk(char* json, unsigned int len) {
 }
 
 int CellularModem::WriteIMEIToDisk() {
-  return WriteIdentityFile("IMEI", CopyUnder(m_InfoLock, m_sIMEI));
+  return WriteIdentityFile(kImeiFile, CopyUnder(m_InfoLock, m_sIMEI));
 }
 
 int CellularModem::WriteSIMIDToDisk() {
@@ -99,7 +98,7 @@ int CellularModem::WriteSIMIDToDisk() {
     simId = m_sSimId;
     slot = m_Config.slot;
   }
-  return WriteIdentityFile(slot == "B" ? "SIMID_B" : "SIMID", simId);
+  return WriteIdentityFile(slot == "B" ? kSimIdSlotBFile : kSimIdFile, simId);
 }
 
 int CellularModem::WriteIdentityFile(const char* name, const std::string& value) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/base/Globals.h"
+#include "core/base/Site.h"
 #include "routers/BEPMessage.h"
 
 namespace {

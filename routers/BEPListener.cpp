@@ -9,15 +9,14 @@
 
 namespace {
 
-// The BT-xxxx models that report themselves as plotnode 1 devices.
 bool IsPlotnode1(const std::string& model) {
-  return model == "BT-5600v2" || model == "BT-5630v2" || model == "BT-5800v2" ||
-         model == "BT-5830v2";
+  for (const char* plotnode1 : kPlotnode1Models) {
+    if (model == plotnode1) return true;
+  }
+  return false;
 }
 
 }  // namespace
-
-const char BEPListener::kBroadcastAddress[] = "10.0.0.255";
 
 BEPListener::BEPListener(__handler_args* args, Clock& clock, const std::string& quarnHost,
                          int quarnPort)
@@ -92,8 +91,8 @@ quarn::stCellularInfo BEPListener::BuildRecord() {
   info.__set_rssi(rssi);
   info.__set_phone_number(CopyUnder(bep->mutex, bep->Phone));
   info.__set_network_type(CopyUnder(bep->mutex, bep->network));
-  info.__set_apn("Unavailable");
-  info.__set_sim_id("Unavailable");
+  info.__set_apn(kUnavailable);
+  info.__set_sim_id(kUnavailable);
   info.__set_gps_mode(static_cast<int8_t>(CopyUnder(bep->mutex, bep->gpsFixQuality) & 0xff));
   info.__set_device_type(static_cast<quarn::eCellularDeviceTypes::type>(DeviceType(ack, model)));
   return info;
@@ -105,6 +104,6 @@ int32_t BEPListener::DeviceType(bool ack, const std::string& model) {
                               : quarn::eCellularDeviceTypes::UNKNOWN;
   }
   if (IsPlotnode1(model)) return quarn::eCellularDeviceTypes::PLOTNODE_1_REMOTE;
-  if (model == "GX450-Sierra") return quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE;
+  if (model == kEventRouterModel) return quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE;
   return quarn::eCellularDeviceTypes::BRANTOR_DIRECT;
 }

@@ -15,6 +15,7 @@
 
 #include "core/HandlerArgs.h"
 #include "core/base/Clock.h"
+#include "core/base/Site.h"
 #include "quarn_types.h"
 #include "routers/ListenerTimers.h"
 #include "routers/ListenerVerdict.h"
@@ -22,14 +23,13 @@
 
 class BEPListener {
  public:
-  static const int kPort = 45454;
-  static const char kBroadcastAddress[];  // "10.0.0.255"
+  static const int kPort = kBEPPort;
   static const int kAckByte = 9;          // flags byte B; bit 0 is the ACK flag
 
   // |args| and |clock| must outlive the listener. Builds the endpoint and
   // the Quarn client; opens nothing.
   BEPListener(__handler_args* args, Clock& clock,
-              const std::string& quarnHost = "localhost", int quarnPort = 9090);
+              const std::string& quarnHost = kQuarnHost, int quarnPort = kQuarnPort);
 
   // Binds |address|:|port| (null address: every local address), aims the
   // forwarded copies at |broadcastAddress|:|port| and starts idle.

@@ -7,8 +7,6 @@
 #include "core/base/Globals.h"
 #include "routers/EventMessage.h"
 
-const char EventListener::kBroadcastAddress[] = "10.0.0.255";
-
 EventListener::EventListener(__handler_args* args, Clock& clock, const std::string& quarnHost,
                              int quarnPort)
     : m_pArgs(args), m_Clock(clock), m_Link(clock, quarnHost, quarnPort) {}
@@ -89,14 +87,14 @@ quarn::stCellularInfo EventListener::BuildRecord() {
   quarn::stCellularInfo info;
   info.__set_firmware(CopyUnder(event->mutex, event->firmware));
   info.__set_ip(CopyUnder(event->mutex, event->ipAddress));
-  info.__set_model("GX450-Sierra");
+  info.__set_model(kEventRouterModel);
   info.__set_modemid(CopyUnder(event->mutex, event->deviceId));
   info.__set_roaming(CopyUnder(event->mutex, event->roaming) != 0);
   info.__set_rssi(rssi);
   info.__set_phone_number(CopyUnder(event->mutex, event->phoneNumber));
   info.__set_network_type(CopyUnder(event->mutex, event->networkType));
-  info.__set_apn("Unavailable");
-  info.__set_sim_id("Unavailable");
+  info.__set_apn(kUnavailable);
+  info.__set_sim_id(kUnavailable);
   info.__set_gps_mode(static_cast<int8_t>(CopyUnder(event->mutex, event->gpsMode) & 0xff));
   info.__set_device_type(relayed ? quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE
                                  : quarn::eCellularDeviceTypes::PLOTNODE_2_DIRECT);

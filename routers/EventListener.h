@@ -15,6 +15,7 @@
 
 #include "core/HandlerArgs.h"
 #include "core/base/Clock.h"
+#include "core/base/Site.h"
 #include "quarn_types.h"
 #include "routers/ListenerTimers.h"
 #include "routers/ListenerVerdict.h"
@@ -22,15 +23,14 @@
 
 class EventListener {
  public:
-  static const int kPort = 45456;
-  static const char kBroadcastAddress[];   // "10.0.0.255"
+  static const int kPort = kEventPort;
   static const int kIdTypeByte = 8;        // bit 7 is the relayed flag
   static const int32_t kDirectPrecedence = 30;  // s a direct message outranks copies
 
   // |args| and |clock| must outlive the listener. Builds the endpoint and
   // the Quarn client; opens nothing.
   EventListener(__handler_args* args, Clock& clock,
-                const std::string& quarnHost = "localhost", int quarnPort = 9090);
+                const std::string& quarnHost = kQuarnHost, int quarnPort = kQuarnPort);
 
   // Binds |address|:|port| (null address: every local address), aims the
   // forwarded copies at |broadcastAddress|:|port| and starts idle.

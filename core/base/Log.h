@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/base/Site.h"
+
 class Log {
  public:
   // Output bits, as requested from and stored by the constructor.
@@ -23,8 +25,8 @@ class Log {
 
   // Opens the requested outputs; a bit is kept only if its output opened.
   // A null name gives no file output. Files live in |dir| (default
-  // "/var/log/"), which tests point elsewhere.
-  Log(uint8_t outputs, const char* name, const char* dir = "/var/log/");
+  // kLogDirectory), which tests point elsewhere.
+  Log(uint8_t outputs, const char* name, const char* dir = kLogDirectory);
   virtual ~Log();
 
   Log(const Log&) = delete;
