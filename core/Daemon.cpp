@@ -24,8 +24,6 @@
 
 namespace {
 
-const int32_t kSettingsCheckSeconds = 15;
-
 // Also ends any Quarn call that is waiting for an answer, so that a service
 // which never answers cannot hold up the shutdown.
 void signal_handler(int sig) {
@@ -66,8 +64,7 @@ int Daemon::Run() {
   EnsureSettingsFile();
   int32_t t0 = 0;
   clock.Uptime(&t0);
-  m_Cfg.lastCheck = t0;
-  m_Cfg.nextCheck = t0 + kSettingsCheckSeconds;
+  ScheduleSettingsCheck(&m_Cfg, t0);
   InstallSignalHandlers();
 
   m_pBroadcast.reset(new UDP());

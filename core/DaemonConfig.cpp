@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/base/Clock.h"
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "core/base/Site.h"
 
 namespace {
@@ -24,6 +26,11 @@ uint32_t IntervalFromJson(json_t* value) {
 }
 
 }  // namespace
+
+void ScheduleSettingsCheck(__cfg* cfg, int32_t now) {
+  cfg->lastCheck = now;
+  cfg->nextCheck = Clock::After(now, kSettingsCheckSeconds);
+}
 
 std::string DaemonSettingsPath() {
   return PathIn(kDaemonSettingsDirectory, kDaemonSettingsFile);

@@ -33,6 +33,10 @@ int WriteConfigToDisk(char* text, unsigned int length);
 // examined (nothing new could be loaded then).
 int CheckConfigChanged(__cfg* cfg);
 
+// Records the uptime |now| as the last change check and sets the next one
+// kSettingsCheckSeconds later.
+void ScheduleSettingsCheck(__cfg* cfg, int32_t now);
+
 // The file's path: kDaemonSettingsFile in kDaemonSettingsDirectory.
 std::string DaemonSettingsPath();
 

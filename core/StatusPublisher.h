@@ -42,7 +42,6 @@ class StatusPublisher {
 
  private:
   bool Due(int32_t deadline) const { return deadline > 0 && m_Now > deadline; }
-  int32_t After(int32_t base, uint32_t seconds) const;
 
   void CheckSettings();
   void Broadcast();

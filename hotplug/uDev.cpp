@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "modem/CellularModem.h"
 #include "modem/ModemRunState.h"
 
@@ -13,8 +14,6 @@
 // decided on its TtyDevice copy (ScanDevice, HandleEvent).
 
 namespace {
-
-const unsigned int kPassMicroseconds = 1000000;
 
 bool IsReadable(int fd) {
   if (fd < 0) return false;
@@ -90,7 +89,7 @@ int uDev::Monitor(uint8_t debug, CellularModem* modem) {
         udev_device_unref(dev);
       }
     }
-    m_Clock.Sleep(kPassMicroseconds);
+    m_Clock.Sleep(kUdevPassMicroseconds);
     ManualScanIfDue(debug, modem, &now, &nextScan);
     if (m_bFinish) break;
   }

@@ -15,9 +15,6 @@ struct udev_device;
 
 class uDev {
  public:
-  // Seconds between manual scans while the modem is offline.
-  static const int32_t kManualScanSeconds = 15;
-
   // |clock| gives the monitor's uptime readings and its one-second sleep; it
   // must outlive the object.
   explicit uDev(Clock& clock = Clock::System());

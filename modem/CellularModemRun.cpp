@@ -9,18 +9,9 @@
 #include <string>
 
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "core/base/Site.h"
 #include "routers/BEPMessage.h"
-
-namespace {
-
-const unsigned int kSecond = 1000000;        // microseconds
-const unsigned int kIdlePoll = 250000;
-const unsigned int kQueryRetry = 10 * kSecond;
-const int kErrorWaitSeconds = 20;
-const int32_t kRefreshPeriod = 5;            // seconds, strictly exceeded
-
-}  // namespace
 
 int CellularModem::run() {
   int32_t now = 0;
@@ -76,7 +67,7 @@ void CellularModem::HandleQuerying(int32_t now) {
   m_bModemFound = true;
   if (m_Probes.identity() != 0) {
     if (m_bStopRequest) m_State = Shutdown;
-    m_Clock.Sleep(kQueryRetry);
+    m_Clock.Sleep(kQueryRetryMicroseconds);
     return;
   }
   RecordIdentity();
@@ -85,7 +76,7 @@ void CellularModem::HandleQuerying(int32_t now) {
   m_Probes.radio();
   MirrorModel();
   m_RadioDeadline = now;
-  m_IdentityDeadline = now + kRefreshPeriod;
+  m_IdentityDeadline = now + kModemRefreshSeconds;
 }
 
 void CellularModem::RecordIdentity() {
@@ -115,12 +106,12 @@ void CellularModem::RecordIdentity() {
 void CellularModem::HandleRunning(int32_t* now) {
   m_Clock.Uptime(now);
   if (m_RadioDeadline > 0 && *now > m_RadioDeadline) {
-    m_RadioDeadline = *now + kRefreshPeriod;
+    m_RadioDeadline = *now + kModemRefreshSeconds;
     m_Probes.radio();
     MirrorRadio(m_Probes.addresses() == 0);
   }
   if (m_IdentityDeadline > 0 && *now > m_IdentityDeadline) {
-    m_IdentityDeadline = *now + kRefreshPeriod;
+    m_IdentityDeadline = *now + kModemRefreshSeconds;
     if (m_Probes.identity() != 0) {
       lgr->printf(6, "Error: Modem Lost\r\n");
       m_State = Error;
@@ -128,7 +119,7 @@ void CellularModem::HandleRunning(int32_t* now) {
       MirrorRssi();
     }
   }
-  m_Clock.Sleep(kSecond);
+  m_Clock.Sleep(kModemRunningPassMicroseconds);
   if (m_bStopRequest) m_State = Shutdown;
 }
 
@@ -144,12 +135,12 @@ void CellularModem::HandleError() {
   lgr->printf(6, "State: Modem Error %s\r\n", "");
   ResetInfo();
   for (int waited = 0; waited < kErrorWaitSeconds && !m_bStopRequest; ++waited) {
-    m_Clock.Sleep(kSecond);
+    m_Clock.Sleep(kErrorWaitStepMicroseconds);
   }
   m_State = Attached;
 }
 
 void CellularModem::HandleIdle() {
-  m_Clock.Sleep(kIdlePoll);
+  m_Clock.Sleep(kModemIdlePollMicroseconds);
   if (m_bStopRequest) m_bStopped = true;
 }

@@ -14,6 +14,7 @@
 #include <glibmm/main.h>
 
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "modem/ModemSnapshot.h"
 
 namespace {
@@ -54,11 +55,10 @@ Glib::VariantBase Cached(const Glib::RefPtr<Gio::DBus::Proxy>& proxy, const Glib
 }
 
 // One "Setup" call asking ModemManager to refresh the Signal values every
-// 5 s; the reply carries nothing.
+// kSignalRateSeconds; the reply carries nothing.
 void RequestSignalRate(const Glib::RefPtr<Gio::DBus::Proxy>& proxy) {
-  const uint32_t rate = 5;
-  lgr->printf(6, "Setting rate to %d\r\n", static_cast<int>(rate));
-  std::vector<Glib::VariantBase> arguments{Glib::Variant<guint32>::create(rate)};
+  lgr->printf(6, "Setting rate to %d\r\n", static_cast<int>(kSignalRateSeconds));
+  std::vector<Glib::VariantBase> arguments{Glib::Variant<guint32>::create(kSignalRateSeconds)};
   proxy->call_sync("Setup", Gio::Cancellable::get_current(),
                    Glib::VariantContainerBase::create_tuple(arguments));
 }
@@ -153,7 +153,7 @@ void on_dbus_signal_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
     for (const Glib::ustring& name : CachedNames(proxy)) {
       Glib::VariantBase value = Cached(proxy, name);
       uint32_t rate = 0;
-      if (name == "Rate" && ReadUint32(value, &rate) && rate != 5) {
+      if (name == "Rate" && ReadUint32(value, &rate) && rate != kSignalRateSeconds) {
         RequestSignalRate(proxy);
       } else if (name == "Lte") {
         lte = ReadLteSignal(value);

@@ -5,6 +5,7 @@
 
 #include "core/base/CopyUnder.h"
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "routers/EventMessage.h"
 
 EventListener::EventListener(__handler_args* args, Clock& clock, const std::string& quarnHost,
@@ -15,7 +16,7 @@ void EventListener::Start(const char* address, int port, const char* broadcastAd
   m_Link.Open(address, port, broadcastAddress);
   m_Clock.Uptime(&m_Now);
   m_Timers.Start(m_Now);
-  lastDirect = m_Now - kDirectPrecedence;
+  lastDirect = m_Now - kDirectPrecedenceSeconds;
 }
 
 void EventListener::Run() {
@@ -47,7 +48,7 @@ ListenerVerdict EventListener::Precedence(int32_t now) {
     lastDirect = now;
     return ListenerVerdict::kPublishAndForward;
   }
-  if (now > lastDirect + kDirectPrecedence) {
+  if (now > lastDirect + kDirectPrecedenceSeconds) {
     haveDirect = false;
     return ListenerVerdict::kPublish;
   }

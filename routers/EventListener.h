@@ -25,7 +25,6 @@ class EventListener {
  public:
   static const int kPort = kEventPort;
   static const int kIdTypeByte = 8;        // bit 7 is the relayed flag
-  static const int32_t kDirectPrecedence = 30;  // s a direct message outranks copies
 
   // |args| and |clock| must outlive the listener. Builds the endpoint and
   // the Quarn client; opens nothing.

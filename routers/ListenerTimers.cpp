@@ -1,9 +1,11 @@
 // Tested by tests/router_listeners_test.cpp.
 #include "routers/ListenerTimers.h"
 
+#include "core/base/Schedules.h"
+
 void ListenerTimers::Start(int32_t now) {
-  lastRx = now - kSilence;
-  nextRefresh = now + kRefreshPeriod;
+  lastRx = now - kListenerSilenceSeconds;
+  nextRefresh = now + kAddressRefreshSeconds;
   firstAfterIdle = true;
 }
 
@@ -15,13 +17,13 @@ bool ListenerTimers::Heard(int32_t now) {
 }
 
 bool ListenerTimers::Silent(int32_t now) {
-  if (now <= lastRx + kSilence) return false;
+  if (now <= lastRx + kListenerSilenceSeconds) return false;
   firstAfterIdle = true;
   return true;
 }
 
 bool ListenerTimers::RefreshDue(int32_t now) {
   if (now <= nextRefresh) return false;
-  nextRefresh = now + kRefreshPeriod;
+  nextRefresh = now + kAddressRefreshSeconds;
   return true;
 }

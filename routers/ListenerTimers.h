@@ -1,8 +1,8 @@
 // ListenerTimers: the silence and address-refresh timers of a router
 // listener, in whole seconds of uptime. Owner thread only.
 //
-// Idle at start and after more than 30 s without a datagram taken into
-// account: the next datagram then only refreshes the own address list. A
+// Idle at start and after more than kListenerSilenceSeconds (30 s) without a
+// datagram taken into account: the next datagram then only refreshes the own address list. A
 // deadline d expires at the first reading strictly greater than d.
 #ifndef WANVOX_ROUTERS_LISTENERTIMERS_H_
 #define WANVOX_ROUTERS_LISTENERTIMERS_H_
@@ -11,10 +11,7 @@
 
 class ListenerTimers {
  public:
-  static const int32_t kSilence = 30;        // s without a datagram before falling idle
-  static const int32_t kRefreshPeriod = 30;  // s between address list refreshes
-
-  // Idle, as if the last datagram came kSilence s before |now|.
+  // Idle, as if the last datagram came kListenerSilenceSeconds before |now|.
   void Start(int32_t now);
 
   // Notes a datagram taken into account at |now|. Returns true when it is
@@ -22,11 +19,11 @@ class ListenerTimers {
   // list and is not parsed.
   bool Heard(int32_t now);
 
-  // True when more than kSilence s passed since the last datagram taken into
+  // True when more than kListenerSilenceSeconds passed since the last datagram taken into
   // account; the next one is then the first after idle.
   bool Silent(int32_t now);
 
-  // True, and re-armed for kRefreshPeriod s later, when the address list is
+  // True, and re-armed for kAddressRefreshSeconds later, when the address list is
   // due for its periodic refresh.
   bool RefreshDue(int32_t now);
 

@@ -2,6 +2,7 @@
 #include "routers/RouterLink.h"
 
 #include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 
 RouterLink::RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort)
     : m_Clock(clock), m_Udp(clock), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}
@@ -17,13 +18,13 @@ void RouterLink::Open(const char* address, int port, const char* broadcastAddres
 
 int RouterLink::Receive() {
   if (!m_Udp.connected()) {
-    m_Clock.Sleep(kIdlePause);
+    m_Clock.Sleep(kListenerIdleMicroseconds);
     return 0;
   }
   int n = m_Udp.receive_data(m_Buffer, kBufferSize);
   // A failing select returns at once; pause so the loop does not spin. The
   // stop signal interrupts select too, and then the loop should end at once.
-  if (n < 0 && !bExitApp) m_Clock.Sleep(kIdlePause);
+  if (n < 0 && !bExitApp) m_Clock.Sleep(kListenerIdleMicroseconds);
   return n;
 }
 

@@ -14,7 +14,6 @@
 class RouterLink {
  public:
   static const int kBufferSize = 1024;          // longer datagrams are cut
-  static const unsigned int kIdlePause = 1000000;  // us, a pass that cannot receive
 
   // |clock| must outlive the link. Builds the Quarn client; connects nothing.
   RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort);

@@ -166,8 +166,7 @@ TEST_F(StatusPublisherTest, ChangedSettingsRestartStatusAndSummaryDeadlines) {
   ASSERT_EQ(0, system("mkdir -p /etc/ostrel/quarn"));
   std::ofstream(path) << "{\"interval\": 20}";
   LoadConfigFromDisk(&cfg_);
-  cfg_.lastCheck = kStart;
-  cfg_.nextCheck = kStart + 15;
+  ScheduleSettingsCheck(&cfg_, kStart);
   modem_.m_State = Running;
   StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
   publisher.SetFirstDeadlines(kStart);

@@ -24,6 +24,9 @@ class Clock {
   // The process's real clock.
   static Clock& System();
 
+  // The deadline |seconds| after the uptime |now|, held at INT32_MAX.
+  static int32_t After(int32_t now, uint32_t seconds);
+
  private:
   UptimeSource m_Uptime;
   Sleeper m_Sleep;
