@@ -11,6 +11,7 @@
 #include "core/WorkerThreads.h"
 #include "core/base/Clock.h"
 #include "core/base/Globals.h"
+#include "core/base/SettingsFile.h"
 #include "core/base/Site.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
@@ -93,9 +94,7 @@ int Daemon::Run() {
 }
 
 void Daemon::EnsureSettingsFile() {
-  const std::string mkdir = std::string("mkdir -p ") + kDaemonSettingsDirectory;
-  int ignored = system(mkdir.c_str());
-  (void)ignored;
+  MakeDirectory(kDaemonSettingsDirectory);
   if (LoadConfigFromDisk(&m_Cfg) != 0) {
     std::string text = kDefaultDaemonSettings;
     WriteConfigToDisk(&text[0], static_cast<unsigned int>(text.size()));

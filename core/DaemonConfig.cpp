@@ -1,13 +1,11 @@
 #include "core/DaemonConfig.h"
 
-#include <jansson.h>
-
 #include <cmath>
-#include <cstdio>
 
 #include "core/base/Clock.h"
 #include "core/base/Globals.h"
 #include "core/base/Schedules.h"
+#include "core/base/SettingsFile.h"
 #include "core/base/Site.h"
 
 namespace {
@@ -37,15 +35,8 @@ std::string DaemonSettingsPath() {
 }
 
 int LoadConfigFromDisk(__cfg* cfg) {
-  const std::string path = DaemonSettingsPath();
-  logger->printf(6, "Loading Config from file %s\n", path.c_str());
-  fflush(stdout);
-
-  stat(path.c_str(), &cfg->st);
   cfg->interval = kDefaultInterval;
-
-  json_error_t error;
-  json_t* root = json_load_file(path.c_str(), 0, &error);
+  json_t* root = LoadSettingsFile(logger, DaemonSettingsPath(), &cfg->st);
   if (root == nullptr) return -1;
 
   json_t* interval = json_is_object(root) ? json_object_get(root, "interval") : nullptr;
@@ -59,17 +50,7 @@ int LoadConfigFromDisk(__cfg* cfg) {
 }
 
 int WriteConfigToDisk(char* text, unsigned int length) {
-  json_error_t error;
-  json_t* root = json_loadb(text, length, 0, &error);
-  if (root == nullptr) {
-    logger->printf(3, "Error parsing json payload\n");
-    return -1;
-  }
-  const std::string path = DaemonSettingsPath();
-  logger->printf(6, "Saving Config to file %s\n", path.c_str());
-  json_dump_file(root, path.c_str(), 0);
-  json_decref(root);
-  return 0;
+  return WriteSettingsFile(logger, DaemonSettingsPath(), text, length);
 }
 
 int CheckConfigChanged(__cfg* cfg) {

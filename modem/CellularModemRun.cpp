@@ -4,12 +4,12 @@
 // goes through m_Clock. Tested by tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
 #include "core/base/Globals.h"
 #include "core/base/Schedules.h"
+#include "core/base/SettingsFile.h"
 #include "core/base/Site.h"
 #include "routers/BEPMessage.h"
 
@@ -38,10 +38,7 @@ void CellularModem::HandleAttached() {
 }
 
 void CellularModem::LoadOrCreateConfig() {
-  const std::string mkdir = std::string("mkdir -p ") + kCellularDirectory;
-  // Not checked: a failure shows up as a settings file that cannot be written.
-  const int ignored = system(mkdir.c_str());
-  (void)ignored;
+  MakeDirectory(kCellularDirectory);
   if (LoadConfigFromDisk(&m_Config) < 0) {
     std::string document = DefaultCellularConfig();
     WriteConfigToDisk(&document[0], static_cast<unsigned int>(document.size()));
