@@ -42,6 +42,27 @@ const ModelName kModelNames[] = {
     {0x6850, "BT-6801EB"}, {0x7601, "BT-5600v2"}, {0x7800, "BT-4800v2"},
 };
 
+// The texts of a full MI element (layout 3), in wire order, with the names
+// its trace prints.
+const struct {
+  const char* name;
+  std::string BEPMessage::*text;
+} kMIFullTexts[] = {
+    {"Model", &BEPMessage::Model},
+    {"Phone", &BEPMessage::Phone},
+    {"serialNumber", &BEPMessage::serialNumber},
+    {"m_ModemName", &BEPMessage::m_ModemName},
+    {"firmwareVersion", &BEPMessage::firmwareVersion},
+    {"configVersion", &BEPMessage::configVersion},
+    {"prlVersion", &BEPMessage::prlVersion},
+    {"gpsVersion", &BEPMessage::gpsVersion},
+    {"rfVersion", &BEPMessage::rfVersion},
+    {"hwVersion", &BEPMessage::hwVersion},
+    {"osVersion", &BEPMessage::osVersion},
+    {"bootVersion", &BEPMessage::bootVersion},
+    {"simCardNumber", &BEPMessage::simCardNumber},
+};
+
 int code(uint32_t map, unsigned shift) { return (map >> shift) & 0x3; }
 
 void put8(std::vector<unsigned char>* out, uint8_t value) {
@@ -204,17 +225,13 @@ int BEPMessage::parseMIVersions() {
 }
 
 int BEPMessage::parseMIFull() {
-  std::string* const texts[] = {
-      &Model,        &Phone,      &serialNumber, &m_ModemName, &firmwareVersion,
-      &configVersion, &prlVersion, &gpsVersion,  &rfVersion,   &hwVersion,
-      &osVersion,    &bootVersion, &simCardNumber,
-  };
   uint16_t declared;
   if (!read16(&declared) || !read32(&modelId)) return 0;
   size_t expected = 4;
-  for (std::string* text : texts) {
-    if (!readText(text)) return 0;
-    expected += text->size() + 1;
+  for (const auto& mi : kMIFullTexts) {
+    std::string& text = this->*mi.text;
+    if (!readText(&text)) return 0;
+    expected += text.size() + 1;
   }
   if (debugLevel > kDebugDecode) traceMIFull();
   return declared == expected;
@@ -222,19 +239,7 @@ int BEPMessage::parseMIFull() {
 
 void BEPMessage::traceMIFull() const {
   printf("ModelID %x\n", modelId);
-  printf("Model %s\n", Model.c_str());
-  printf("Phone %s\n", Phone.c_str());
-  printf("serialNumber %s\n", serialNumber.c_str());
-  printf("m_ModemName %s\n", m_ModemName.c_str());
-  printf("firmwareVersion %s\n", firmwareVersion.c_str());
-  printf("configVersion %s\n", configVersion.c_str());
-  printf("prlVersion %s\n", prlVersion.c_str());
-  printf("gpsVersion %s\n", gpsVersion.c_str());
-  printf("rfVersion %s\n", rfVersion.c_str());
-  printf("hwVersion %s\n", hwVersion.c_str());
-  printf("osVersion %s\n", osVersion.c_str());
-  printf("bootVersion %s\n", bootVersion.c_str());
-  printf("simCardNumber %s\n", simCardNumber.c_str());
+  for (const auto& mi : kMIFullTexts) printf("%s %s\n", mi.name, (this->*mi.text).c_str());
 }
 
 int BEPMessage::parseRF() {
@@ -398,12 +403,7 @@ unsigned char* BEPMessage::build_message() {
   std::lock_guard<std::mutex> hold(mutex);
   std::vector<unsigned char> mi, rf, ip;
   put32(&mi, modelId);
-  for (const std::string* text :
-       {&Model, &Phone, &serialNumber, &m_ModemName, &firmwareVersion,
-        &configVersion, &prlVersion, &gpsVersion, &rfVersion, &hwVersion,
-        &osVersion, &bootVersion, &simCardNumber}) {
-    putText(&mi, *text);
-  }
+  for (const auto& text : kMIFullTexts) putText(&mi, this->*text.text);
   put8(&rf, rssi);
   put8(&rf, roaming);
   putText(&rf, network);
