@@ -67,7 +67,7 @@ void BEPListener::Act(ListenerVerdict verdict, int n) {
       break;
     case ListenerVerdict::kPublishAndForward:
       m_Link.Publish(BuildRecord(), "SetMDM BEP Handler\r\n");
-      m_Link.buffer()[kAckByte] |= 0x01;
+      BEPMessage::MarkForwarded(m_Link.buffer());
       m_Link.Forward(n);
       break;
     default:

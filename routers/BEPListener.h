@@ -24,7 +24,6 @@
 class BEPListener {
  public:
   static const int kPort = kBEPPort;
-  static const int kAckByte = 9;          // flags byte B; bit 0 is the ACK flag
 
   // |args| and |clock| must outlive the listener. Builds the endpoint and
   // the Quarn client; opens nothing.

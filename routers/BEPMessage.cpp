@@ -22,6 +22,9 @@ const unsigned kGoShift = 14, kIpShift = 12, kMiShift = 6, kRfShift = 4,
                kIoShift = 2, kGpShift = 0;
 const unsigned kAuShift = 6, kAcShift = 4;  // in flags byte A
 
+const unsigned kFlagsBOffset = 9;
+const uint8_t kAckFlag = 0x01;  // in flags byte B
+
 const unsigned kIoElementSize = 21;  // the length byte included
 const unsigned kDigestSize = 16;
 
@@ -164,7 +167,7 @@ int BEPMessage::parseHeader() {
   flag3 = (flagsB >> 3) & 1;
   flag2 = (flagsB >> 2) & 1;
   flag1 = (flagsB >> 1) & 1;
-  ack = flagsB & 1;
+  ack = flagsB & kAckFlag;
   if (debugLevel > kDebugDecode) printf("ACK %d\n", ack);
 
   goCode = code(elementMap, kGoShift);
@@ -386,6 +389,10 @@ void BEPMessage::GenerateDeviceID() {
   snprintf(text, sizeof text, "%08X", qidLow);
   esnHex = text;
   deviceId = esnDecimal;
+}
+
+void BEPMessage::MarkForwarded(unsigned char* datagram) {
+  datagram[kFlagsBOffset] |= kAckFlag;
 }
 
 int BEPMessage::getModelNameFromModelId(unsigned int id, std::string* name) {

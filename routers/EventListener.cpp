@@ -70,7 +70,7 @@ void EventListener::Act(ListenerVerdict verdict, int n) {
       break;
     case ListenerVerdict::kPublishAndForward:
       m_Link.Publish(BuildRecord(), "SetMDM Event Handler\r\n");
-      m_Link.buffer()[kIdTypeByte] |= 0x80;
+      EventMessage::MarkRelayed(m_Link.buffer());
       m_Link.Forward(n);
       break;
     default:

@@ -24,7 +24,6 @@
 class EventListener {
  public:
   static const int kPort = kEventPort;
-  static const int kIdTypeByte = 8;        // bit 7 is the relayed flag
 
   // |args| and |clock| must outlive the listener. Builds the endpoint and
   // the Quarn client; opens nothing.

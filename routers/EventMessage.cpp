@@ -23,6 +23,8 @@ namespace {
 void IgnoreXmlError(void*, xmlErrorPtr) {}
 
 const unsigned char kMarker = 0xE1;
+const int kIdTypeOffset = 8;
+const uint8_t kRelayedBit = 0x80;  // in the id type
 const uint8_t kPhoneForm = 0x00, kImeiForm = 0x01, kRelayedImeiForm = 0x81,
               kRelayedPhoneForm = 0x80;
 
@@ -80,9 +82,13 @@ int EventMessage::parse(unsigned char* buf, int len) {
   return result;
 }
 
+void EventMessage::MarkRelayed(unsigned char* datagram) {
+  datagram[kIdTypeOffset] |= kRelayedBit;
+}
+
 int EventMessage::parseHeader() {
   if (length < kHeaderSize || buffer[0] != kMarker) return 0;
-  const uint8_t type = buffer[8];
+  const uint8_t type = buffer[kIdTypeOffset];
   if (type == kPhoneForm) {
     if (debugLevel > kDebugReceived) {
       unsigned int high = buffer[5] | buffer[6] << 8 | buffer[7] << 16;
