@@ -3,6 +3,8 @@
 
 #include "core/base/Schedules.h"
 
+ListenerTimers::ListenerTimers(std::atomic<bool>* heard) : m_pHeard(heard) {}
+
 void ListenerTimers::Start(int32_t now) {
   lastRx = now - kListenerSilenceSeconds;
   nextRefresh = now + kAddressRefreshSeconds;
@@ -16,13 +18,11 @@ bool ListenerTimers::Heard(int32_t now) {
   return true;
 }
 
-bool ListenerTimers::Silent(int32_t now) {
-  if (now <= lastRx + kListenerSilenceSeconds) return false;
-  firstAfterIdle = true;
-  return true;
-}
-
-bool ListenerTimers::RefreshDue(int32_t now) {
+bool ListenerTimers::Tick(int32_t now) {
+  if (now > lastRx + kListenerSilenceSeconds) {
+    firstAfterIdle = true;
+    *m_pHeard = false;
+  }
   if (now <= nextRefresh) return false;
   nextRefresh = now + kAddressRefreshSeconds;
   return true;
