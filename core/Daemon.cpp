@@ -18,8 +18,6 @@
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
 #include "routers/UDP.h"
-#include "routers/UDPHandlerBEP.h"
-#include "routers/UDPHandlerEVENT.h"
 #include "service/InterruptibleSocket.h"
 #include "service/QuarnLink.h"
 
