@@ -9,8 +9,8 @@
 #include "core/base/Clock.h"
 #include "hotplug/ModemTable.h"
 #include "hotplug/TtyDevice.h"
+#include "modem/CellularModem.h"
 
-class CellularModem;
 struct udev_device;
 
 class uDev {

@@ -17,8 +17,8 @@
 #include "core/base/Clock.h"
 #include "modem/CellularConfig.h"
 #include "modem/ModemRunState.h"
+#include "routers/BEPMessage.h"
 
-class BEPMessage;
 class ModemBus;
 
 class CellularModem {
