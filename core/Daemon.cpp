@@ -94,7 +94,7 @@ int Daemon::Run() {
 void Daemon::EnsureSettingsFile() {
   MakeDirectory(kDaemonSettingsDirectory);
   if (LoadConfigFromDisk(&m_Cfg) != 0) {
-    std::string text = kDefaultDaemonSettings;
+    std::string text = DefaultDaemonSettings();
     WriteConfigToDisk(&text[0], static_cast<unsigned int>(text.size()));
   }
 }

@@ -10,7 +10,6 @@
 
 namespace {
 
-const uint32_t kDefaultInterval = 60;
 const uint32_t kLargestInterval = 2147483647;  // deadlines are signed 32-bit
 
 // Whole seconds of a JSON number: fraction dropped, negatives give 0.
@@ -30,12 +29,16 @@ void ScheduleSettingsCheck(__cfg* cfg, int32_t now) {
   cfg->nextCheck = Clock::After(now, kSettingsCheckSeconds);
 }
 
+std::string DefaultDaemonSettings() {
+  return "{\"interval\":" + std::to_string(kDefaultSummarySeconds) + "}";
+}
+
 std::string DaemonSettingsPath() {
   return PathIn(kDaemonSettingsDirectory, kDaemonSettingsFile);
 }
 
 int LoadConfigFromDisk(__cfg* cfg) {
-  cfg->interval = kDefaultInterval;
+  cfg->interval = kDefaultSummarySeconds;
   json_t* root = LoadSettingsFile(logger, DaemonSettingsPath(), &cfg->st);
   if (root == nullptr) return -1;
 

@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <string>
 
-// What main writes when the file cannot be loaded at start.
-constexpr char kDefaultDaemonSettings[] = "{\"interval\":60}";
 
 struct __cfg {
   struct stat st;      // file status taken just before the last load
@@ -18,8 +16,8 @@ struct __cfg {
   uint32_t interval;   // seconds between modem summaries; 0 turns them off
 };
 
-// Reads the file into |cfg|. Always resets the interval to 60 first, so a
-// failed load leaves 60. Values above INT32_MAX are held at INT32_MAX.
+// Reads the file into |cfg|. Always resets the interval to
+// kDefaultSummarySeconds first, so a failed load leaves that. Values above INT32_MAX are held at INT32_MAX.
 // Returns 0 when the file parsed as JSON, -1 otherwise (no log line then).
 int LoadConfigFromDisk(__cfg* cfg);
 
@@ -36,6 +34,10 @@ int CheckConfigChanged(__cfg* cfg);
 // Records the uptime |now| as the last change check and sets the next one
 // kSettingsCheckSeconds later.
 void ScheduleSettingsCheck(__cfg* cfg, int32_t now);
+
+// What main writes when the file cannot be loaded at start:
+// {"interval":60}, with kDefaultSummarySeconds.
+std::string DefaultDaemonSettings();
 
 // The file's path: kDaemonSettingsFile in kDaemonSettingsDirectory.
 std::string DaemonSettingsPath();

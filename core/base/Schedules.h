@@ -15,6 +15,7 @@ constexpr uint32_t kBroadcastPeriodSeconds = 5;
 constexpr uint32_t kFirstStatusSeconds = 10;     // the status record, after start or
                                                  // a settings reload
 constexpr uint32_t kStatusPeriodSeconds = 5;
+constexpr uint32_t kDefaultSummarySeconds = 60;  // when the settings give no interval
 
 // Router listeners.
 constexpr long kReceiveWaitSeconds = 1;            // for one datagram
