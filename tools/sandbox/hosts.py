@@ -7,7 +7,8 @@ from sandbox.mountview import MountView
 from sandbox.process import Process, environment
 
 FIRST_LAN_HOST = 100
-DEFAULT_BUILD_DIR = "/work/main/build"
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DEFAULT_BUILD_DIR = os.path.join(SOURCE_DIR, "build")   # where scripts/test builds
 
 
 def build_dir():
