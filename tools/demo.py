@@ -133,4 +133,7 @@ def main():
 
 
 if __name__ == "__main__":
+    if len(sys.argv) > 1:
+        print("usage: tools/demo.py (or scripts/demo)", file=sys.stderr)
+        sys.exit(2)
     sys.exit(main())

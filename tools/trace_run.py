@@ -174,4 +174,7 @@ def run():
 
 
 if __name__ == "__main__":
+    if len(sys.argv) > 1:
+        print("usage: tools/trace_run.py", file=sys.stderr)
+        sys.exit(2)
     run()
