@@ -115,16 +115,16 @@ def section(title, lines):
 def run():
     with Sandbox() as sb:
         gw = sb.gateway
-        gw.seed("/etc/ostrel/quarn/wanvox.conf", json.dumps({"interval": INTERVAL}))
-        gw.add_link("wwan0", ipv4="10.64.0.2/30")
-        # No link-local IPv6 address, which the record would prefer.
-        gw.start(["sysctl", "-qw", "net.ipv6.conf.wwan0.disable_ipv6=1"], view=False).wait_exit(5)
+        router = RouterSim(sb)  # its address on the LAN bridge lets broadcasts through
+        lan = LanListener(sb)
         quarn = QuarnMonitor(gw).start()
+        udev = UdevTestbed(gw)
         mm = ModemManager(gw).start()
         mm.add_modem(**MODEM)
-        udev = UdevTestbed(gw)
-        router = RouterSim(sb)
-        lan = LanListener(sb)
+        # The modem's interface, without a link-local IPv6 address, which the record would
+        # prefer to its IPv4 one.
+        gw.add_link("wwan0", ipv4="10.64.0.2/30", link_local=False)
+        gw.seed("/etc/ostrel/quarn/wanvox.conf", json.dumps({"interval": INTERVAL}))
         daemon = gw.start_daemon(["-d", "6"], env=dict(udev.daemon_env(), **mm.env))
         udev.wait_monitor()
 

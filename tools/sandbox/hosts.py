@@ -88,13 +88,19 @@ class Gateway:
 
     # --- extra interfaces
 
-    def add_link(self, name, ipv4=None, ipv6=None):
-        """A veth `name` in the gateway with the given CIDR addresses.
+    def add_link(self, name, ipv4=None, ipv6=None, link_local=True):
+        """A veth `name` in the gateway with the given CIDR addresses; `link_local=False` turns
+        IPv6 off on it, so that it has no link-local address (and takes no `ipv6`).
 
         Its peer sits unbridged in the LAN namespace, so the link carries nothing to the LAN.
         """
         peer = "%sg%d" % (name[:9], self.index)
         netns.add_veth(self.netns, name, self._box.lan.netns, peer)
+        if not link_local:
+            sysctl = self.start(["sysctl", "-qw", "net.ipv6.conf.%s.disable_ipv6=1" % name],
+                                view=False)
+            if sysctl.wait_exit(timeout=5) != 0:
+                raise RuntimeError("sysctl failed: %s" % sysctl.stderr().decode())
         for cidr in (ipv4, ipv6):
             if cidr:
                 netns.add_address(self.netns, name, cidr)
