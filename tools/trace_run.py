@@ -18,7 +18,10 @@ Each stream keeps its own order: the Quarn calls are split by the thread that ma
 logs are taken as written, and standard output loses the lines that are also in a log file (what
 is left are the message classes' traces). A block of lines that repeats back to back is printed
 once, since how often a periodic record or refresh repeats is a matter of timing; so is the
-sequence number of the modem's own BEP reports, and the time the radio refresh logs.
+sequence number of the modem's own BEP reports, and the time the radio refresh logs. A run of the
+status publisher's records of one device type, and a run of the modem's own BEP reports, shows as
+its last one: how many of them go out before the modem's first refreshes have filled them in is
+timing too.
 """
 
 import collections
@@ -74,6 +77,13 @@ def fold(items):
         if folded == items:
             return items
         items = folded
+
+
+def last_of_runs(items, kind):
+    """Each run of back-to-back items of one kind as its last item: what the modem publishes
+    and broadcasts fills in as its first refreshes come, at moments that timing decides."""
+    return [item for i, item in enumerate(items)
+            if i + 1 == len(items) or kind(items[i + 1]) != kind(item)]
 
 
 def text_lines(data):
@@ -157,14 +167,19 @@ def run():
         stdout, stderr = text_lines(daemon.stdout()), text_lines(daemon.stderr())
 
     def records(types):
-        return [call_line(c) for c in calls
-                if c["call"] == "SetModemInfo" and c["device_type"] in types]
+        return [c for c in calls if c["call"] == "SetModemInfo" and c["device_type"] in types]
 
-    section("Quarn: SetModemInfo of the status publisher", records(PUBLISHER_DEVICE_TYPES))
+    def call_lines(records):
+        return [call_line(c) for c in records]
+
+    publisher = last_of_runs(records(PUBLISHER_DEVICE_TYPES), lambda c: c["device_type"])
+    section("Quarn: SetModemInfo of the status publisher", call_lines(publisher))
     section("Quarn: TEL_SendMDM", [call_line(c) for c in calls if c["call"] == "TEL_SendMDM"])
-    section("Quarn: SetModemInfo of the BEP listener", records(BEP_DEVICE_TYPES))
-    section("Quarn: SetModemInfo of the event listener", records((5, 6)))
-    section("LAN: datagrams the gateway sent", [datagram_line(m, MODEM["model"]) for m in sent])
+    section("Quarn: SetModemInfo of the BEP listener", call_lines(records(BEP_DEVICE_TYPES)))
+    section("Quarn: SetModemInfo of the event listener", call_lines(records((5, 6))))
+    own = [datagram_line(m, MODEM["model"]) for m in sent]
+    section("LAN: datagrams the gateway sent",
+            last_of_runs(own, lambda d: "the modem's" if "........" in d else d))
     for name, lines in logs.items():
         section("/var/log/" + name, lines)
     section("standard output, less the lines of the log files",
