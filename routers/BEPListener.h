@@ -41,11 +41,11 @@ class BEPListener {
 
   static void MarkForward(unsigned char* datagram) { BEPMessage::MarkForwarded(datagram); }
 
+ private:
   // eCellularDeviceTypes value for a report with the ACK flag |ack| from a
   // router that calls itself |model| (compared exactly).
   static int32_t DeviceType(bool ack, const std::string& model);
 
- private:
   BEPMessage* m_pBEP;
   const std::atomic<bool>* m_pEventActive;
   ListenerTimers m_Timers;  // raises and clears bepActive

@@ -48,7 +48,6 @@ class RouterLink {
   void Close();
 
   unsigned char* buffer() { return m_Buffer; }
-  UDP& endpoint() { return m_Udp; }
 
  private:
   Clock& m_Clock;
