@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-
 struct __cfg {
   struct stat st;      // file status taken just before the last load
   int32_t lastCheck;   // uptime of the last change check
@@ -17,7 +16,8 @@ struct __cfg {
 };
 
 // Reads the file into |cfg|. Always resets the interval to
-// kDefaultSummarySeconds first, so a failed load leaves that. Values above INT32_MAX are held at INT32_MAX.
+// kDefaultSummarySeconds first, so a failed load leaves that. Values above
+// INT32_MAX are held at INT32_MAX.
 // Returns 0 when the file parsed as JSON, -1 otherwise (no log line then).
 int LoadConfigFromDisk(__cfg* cfg);
 
