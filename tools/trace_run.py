@@ -148,6 +148,9 @@ def run():
         wait_for(lambda: [c for c in published((2,), plugged) if c["rssi"]], 30,
                  what="the modem published with its radio values")
         wait_for(lambda: len(quarn.calls("TEL_SendMDM")) >= 2, 15, what="two modem summaries")
+        # Its own BEP report takes the signal from the first identity refresh in Running.
+        lan.wait_for(lambda m: m.get("bep", {}).get("model") == MODEM["model"]
+                     and m["bep"].get("rssi"), 20, new=False, what="the modem's report with rssi")
 
         router.bep(to=gw.address, count=5, interval=ROUTER_GAP, **BEP_ROUTER)
         router.bep(to=gw.address, ack=True, **BEP_ROUTER)
