@@ -51,19 +51,13 @@ const struct {
   const char* name;
   std::string BEPMessage::*text;
 } kMIFullTexts[] = {
-    {"Model", &BEPMessage::Model},
-    {"Phone", &BEPMessage::Phone},
-    {"serialNumber", &BEPMessage::serialNumber},
-    {"m_ModemName", &BEPMessage::m_ModemName},
+    {"Model", &BEPMessage::Model}, {"Phone", &BEPMessage::Phone},
+    {"serialNumber", &BEPMessage::serialNumber}, {"m_ModemName", &BEPMessage::m_ModemName},
     {"firmwareVersion", &BEPMessage::firmwareVersion},
-    {"configVersion", &BEPMessage::configVersion},
-    {"prlVersion", &BEPMessage::prlVersion},
-    {"gpsVersion", &BEPMessage::gpsVersion},
-    {"rfVersion", &BEPMessage::rfVersion},
-    {"hwVersion", &BEPMessage::hwVersion},
-    {"osVersion", &BEPMessage::osVersion},
-    {"bootVersion", &BEPMessage::bootVersion},
-    {"simCardNumber", &BEPMessage::simCardNumber},
+    {"configVersion", &BEPMessage::configVersion}, {"prlVersion", &BEPMessage::prlVersion},
+    {"gpsVersion", &BEPMessage::gpsVersion}, {"rfVersion", &BEPMessage::rfVersion},
+    {"hwVersion", &BEPMessage::hwVersion}, {"osVersion", &BEPMessage::osVersion},
+    {"bootVersion", &BEPMessage::bootVersion}, {"simCardNumber", &BEPMessage::simCardNumber},
 };
 
 int code(uint32_t map, unsigned shift) { return (map >> shift) & 0x3; }
