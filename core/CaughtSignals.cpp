@@ -1,6 +1,6 @@
 #include "core/CaughtSignals.h"
 
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 std::atomic<unsigned> CaughtSignals::s_Caught[kMaxSignal + 1];
 std::atomic<unsigned> CaughtSignals::s_Logged[kMaxSignal + 1];

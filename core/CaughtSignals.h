@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-class Log;
+#include "core/base/Log.h"
 
 class CaughtSignals {
  public:

@@ -4,27 +4,24 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/CaughtSignals.h"
-#include "core/Clock.h"
-#include "core/Globals.h"
 #include "core/StatusPublisher.h"
 #include "core/WorkerThreads.h"
+#include "core/base/Clock.h"
+#include "core/base/Globals.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/Site.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
 #include "routers/UDP.h"
-#include "routers/UDPHandlerBEP.h"
-#include "routers/UDPHandlerEVENT.h"
 #include "service/InterruptibleSocket.h"
 #include "service/QuarnLink.h"
 
 namespace {
-
-const char kBroadcastAddress[] = "10.0.0.255";
-const int kBEPPort = 45454;
-const int32_t kSettingsCheckSeconds = 15;
 
 // Also ends any Quarn call that is waiting for an answer, so that a service
 // which never answers cannot hold up the shutdown.
@@ -66,8 +63,7 @@ int Daemon::Run() {
   EnsureSettingsFile();
   int32_t t0 = 0;
   clock.Uptime(&t0);
-  m_Cfg.lastCheck = t0;
-  m_Cfg.nextCheck = t0 + kSettingsCheckSeconds;
+  ScheduleSettingsCheck(&m_Cfg, t0);
   InstallSignalHandlers();
 
   m_pBroadcast.reset(new UDP());
@@ -96,11 +92,10 @@ int Daemon::Run() {
 }
 
 void Daemon::EnsureSettingsFile() {
-  int ignored = system("mkdir -p " WANVOX_CONFIG_DIR);
-  (void)ignored;
+  MakeDirectory(kDaemonSettingsDirectory);
   if (LoadConfigFromDisk(&m_Cfg) != 0) {
-    char text[] = WANVOX_DEFAULT_CONFIG;
-    WriteConfigToDisk(text, sizeof(text) - 1);
+    std::string text = DefaultDaemonSettings();
+    WriteConfigToDisk(&text[0], static_cast<unsigned int>(text.size()));
   }
 }
 

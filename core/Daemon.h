@@ -9,13 +9,12 @@
 
 #include "core/DaemonConfig.h"
 #include "core/HandlerArgs.h"
-
-class BEPMessage;
-class CellularModem;
-class EventMessage;
-class QuarnLink;
-class UDP;
-class uDev;
+#include "hotplug/uDev.h"
+#include "modem/CellularModem.h"
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
+#include "routers/UDP.h"
+#include "service/QuarnLink.h"
 
 class Daemon {
  public:

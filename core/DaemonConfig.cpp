@@ -1,15 +1,15 @@
 #include "core/DaemonConfig.h"
 
-#include <jansson.h>
-
 #include <cmath>
-#include <cstdio>
 
-#include "core/Globals.h"
+#include "core/base/Clock.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/Site.h"
 
 namespace {
 
-const uint32_t kDefaultInterval = 60;
 const uint32_t kLargestInterval = 2147483647;  // deadlines are signed 32-bit
 
 // Whole seconds of a JSON number: fraction dropped, negatives give 0.
@@ -24,15 +24,22 @@ uint32_t IntervalFromJson(json_t* value) {
 
 }  // namespace
 
+void ScheduleSettingsCheck(__cfg* cfg, int32_t now) {
+  cfg->lastCheck = now;
+  cfg->nextCheck = Clock::After(now, kSettingsCheckSeconds);
+}
+
+std::string DefaultDaemonSettings() {
+  return "{\"interval\":" + std::to_string(kDefaultSummarySeconds) + "}";
+}
+
+std::string DaemonSettingsPath() {
+  return PathIn(kDaemonSettingsDirectory, kDaemonSettingsFile);
+}
+
 int LoadConfigFromDisk(__cfg* cfg) {
-  logger->printf(6, "Loading Config from file %s\n", WANVOX_CONFIG_PATH);
-  fflush(stdout);
-
-  stat(WANVOX_CONFIG_PATH, &cfg->st);
-  cfg->interval = kDefaultInterval;
-
-  json_error_t error;
-  json_t* root = json_load_file(WANVOX_CONFIG_PATH, 0, &error);
+  cfg->interval = kDefaultSummarySeconds;
+  json_t* root = LoadSettingsFile(logger, DaemonSettingsPath(), &cfg->st);
   if (root == nullptr) return -1;
 
   json_t* interval = json_is_object(root) ? json_object_get(root, "interval") : nullptr;
@@ -46,21 +53,12 @@ int LoadConfigFromDisk(__cfg* cfg) {
 }
 
 int WriteConfigToDisk(char* text, unsigned int length) {
-  json_error_t error;
-  json_t* root = json_loadb(text, length, 0, &error);
-  if (root == nullptr) {
-    logger->printf(3, "Error parsing json payload\n");
-    return -1;
-  }
-  logger->printf(6, "Saving Config to file %s\n", WANVOX_CONFIG_PATH);
-  json_dump_file(root, WANVOX_CONFIG_PATH, 0);
-  json_decref(root);
-  return 0;
+  return WriteSettingsFile(logger, DaemonSettingsPath(), text, length);
 }
 
 int CheckConfigChanged(__cfg* cfg) {
   struct stat now;
-  if (stat(WANVOX_CONFIG_PATH, &now) != 0) return 0;
+  if (stat(DaemonSettingsPath().c_str(), &now) != 0) return 0;
   if (now.st_mtim.tv_nsec != cfg->st.st_mtim.tv_nsec) return -1;
   if (now.st_mtim.tv_sec != cfg->st.st_mtim.tv_sec) return -1;
   return 0;

@@ -6,13 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-
-#define WANVOX_CONFIG_DIR "/etc/ostrel/quarn"
-#define WANVOX_CONFIG_FILE "wanvox.conf"
-#define WANVOX_CONFIG_PATH WANVOX_CONFIG_DIR "/" WANVOX_CONFIG_FILE
-
-// What main writes when the file cannot be loaded at start.
-#define WANVOX_DEFAULT_CONFIG "{\"interval\":60}"
+#include <string>
 
 struct __cfg {
   struct stat st;      // file status taken just before the last load
@@ -21,8 +15,9 @@ struct __cfg {
   uint32_t interval;   // seconds between modem summaries; 0 turns them off
 };
 
-// Reads the file into |cfg|. Always resets the interval to 60 first, so a
-// failed load leaves 60. Values above INT32_MAX are held at INT32_MAX.
+// Reads the file into |cfg|. Always resets the interval to
+// kDefaultSummarySeconds first, so a failed load leaves that. Values above
+// INT32_MAX are held at INT32_MAX.
 // Returns 0 when the file parsed as JSON, -1 otherwise (no log line then).
 int LoadConfigFromDisk(__cfg* cfg);
 
@@ -35,5 +30,16 @@ int WriteConfigToDisk(char* text, unsigned int length);
 // recorded by the last load, 0 when it is the same or the file cannot be
 // examined (nothing new could be loaded then).
 int CheckConfigChanged(__cfg* cfg);
+
+// Records the uptime |now| as the last change check and sets the next one
+// kSettingsCheckSeconds later.
+void ScheduleSettingsCheck(__cfg* cfg, int32_t now);
+
+// What main writes when the file cannot be loaded at start:
+// {"interval":60}, with kDefaultSummarySeconds.
+std::string DefaultDaemonSettings();
+
+// The file's path: kDaemonSettingsFile in kDaemonSettingsDirectory.
+std::string DaemonSettingsPath();
 
 #endif  // WANVOX_CORE_DAEMONCONFIG_H_

@@ -4,10 +4,10 @@
 
 #include <atomic>
 
-class BEPMessage;
-class CellularModem;
-class EventMessage;
-class uDev;
+#include "hotplug/uDev.h"
+#include "modem/CellularModem.h"
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
 
 // The pointers are set before the threads start and never change.
 struct __handler_args {

@@ -3,21 +3,11 @@
 #include <utility>
 
 #include "core/CaughtSignals.h"
-#include "core/Globals.h"
 #include "core/StatusRecords.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
-
-namespace {
-
-const uint32_t kSettingsCheckSeconds = 15;
-const uint32_t kBroadcastSeconds = 5;
-const uint32_t kStatusSeconds = 5;
-const uint32_t kFirstBroadcastSeconds = 5;
-const uint32_t kFirstStatusSeconds = 10;
-const unsigned int kPassMicroseconds = 250000;
-
-}  // namespace
 
 StatusPublisher::StatusPublisher(__handler_args* args, __cfg* cfg,
                                  const Clock& clock, Outputs outputs)
@@ -30,24 +20,19 @@ StatusPublisher::StatusPublisher(__handler_args* args, __cfg* cfg,
       m_StatusDeadline(0),
       m_SummaryDeadline(0) {}
 
-int32_t StatusPublisher::After(int32_t base, uint32_t seconds) const {
-  int64_t deadline = static_cast<int64_t>(base) + seconds;
-  return deadline > INT32_MAX ? INT32_MAX : static_cast<int32_t>(deadline);
-}
-
 void StatusPublisher::SetFirstDeadlines(int32_t t1) {
   // Until the loop reads the uptime itself, t1 is the best reading there is.
   m_Now = t1;
-  m_BroadcastDeadline = After(t1, kFirstBroadcastSeconds);
-  m_StatusDeadline = After(t1, kFirstStatusSeconds);
-  m_SummaryDeadline = After(t1, m_pCfg->interval);
+  m_BroadcastDeadline = Clock::After(t1, kFirstBroadcastSeconds);
+  m_StatusDeadline = Clock::After(t1, kFirstStatusSeconds);
+  m_SummaryDeadline = Clock::After(t1, m_pCfg->interval);
 }
 
 void StatusPublisher::Run() {
   while (!bExitApp) {
     CaughtSignals::LogPending(logger);
     RunPass();
-    m_Clock.Sleep(kPassMicroseconds);
+    m_Clock.Sleep(kPublisherPassMicroseconds);
   }
   CaughtSignals::LogPending(logger);
 }
@@ -66,11 +51,12 @@ bool StatusPublisher::RouterHeard() const {
 
 void StatusPublisher::CheckSettings() {
   if (CheckConfigChanged(m_pCfg) < 0 && LoadConfigFromDisk(m_pCfg) == 0) {
-    m_StatusDeadline = After(m_Now, kFirstStatusSeconds);
-    m_SummaryDeadline = After(m_Now, m_pCfg->interval);
+    m_StatusDeadline = Clock::After(m_Now, kFirstStatusSeconds);
+    m_SummaryDeadline = Clock::After(m_Now, m_pCfg->interval);
   }
-  m_Clock.Uptime(&m_pCfg->lastCheck);
-  m_pCfg->nextCheck = After(m_pCfg->lastCheck, kSettingsCheckSeconds);
+  int32_t checked = m_pCfg->lastCheck;  // kept when the reading fails
+  m_Clock.Uptime(&checked);
+  ScheduleSettingsCheck(m_pCfg, checked);
 }
 
 void StatusPublisher::Broadcast() {
@@ -81,11 +67,11 @@ void StatusPublisher::Broadcast() {
     // outMessage has no other writer than build_message on this thread.
     m_Outputs.broadcast(own->outMessage.data(), static_cast<int>(own->outMessage.size()));
   }
-  m_BroadcastDeadline = After(m_Now, kBroadcastSeconds);
+  m_BroadcastDeadline = Clock::After(m_Now, kBroadcastPeriodSeconds);
 }
 
 void StatusPublisher::PublishStatus() {
-  m_StatusDeadline = After(m_Now, kStatusSeconds);
+  m_StatusDeadline = Clock::After(m_Now, kStatusPeriodSeconds);
   if (RouterHeard()) return;  // the listener that hears the router publishes
   CellularModem* modem = m_pArgs->modem;
   if (modem->m_bModemFound) {
@@ -96,7 +82,7 @@ void StatusPublisher::PublishStatus() {
 }
 
 void StatusPublisher::PublishSummary() {
-  m_SummaryDeadline = After(m_Now, m_pCfg->interval);
+  m_SummaryDeadline = Clock::After(m_Now, m_pCfg->interval);
   if (m_pArgs->bepActive) {
     m_Outputs.summary(BuildBEPSummary(*m_pArgs->bep));
   } else if (m_pArgs->eventActive) {

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/Clock.h"
 #include "core/DaemonConfig.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Clock.h"
 #include "quarn_types.h"
 
 class StatusPublisher {
@@ -18,7 +18,7 @@ class StatusPublisher {
   // Where publications go. Each returns 0 when sent; failures are logged by
   // the sink itself.
   struct Outputs {
-    // SetModemInfo; |handlerLine| is logged between open and call when debug > 3.
+    // SetModemInfo; |handlerLine| is logged between open and call when debug > kDebugStatus.
     std::function<int(const quarn::stCellularInfo&, const char* handlerLine)> status;
     std::function<int(const quarn::stModemInfo&)> summary;  // TEL_SendMDM
     std::function<int(unsigned char* data, int length)> broadcast;
@@ -42,7 +42,6 @@ class StatusPublisher {
 
  private:
   bool Due(int32_t deadline) const { return deadline > 0 && m_Now > deadline; }
-  int32_t After(int32_t base, uint32_t seconds) const;
 
   void CheckSettings();
   void Broadcast();

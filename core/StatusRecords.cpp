@@ -3,7 +3,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/CopyUnder.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Site.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
@@ -106,7 +107,7 @@ quarn::stModemInfo BuildBEPSummary(BEPMessage& bep) {
 
 quarn::stModemInfo BuildEventSummary(EventMessage& event) {
   quarn::stModemInfo summary;
-  summary.__set_sModel("GX450-Sierra");
+  summary.__set_sModel(kEventRouterModel);
   int rssi = static_cast<int8_t>(CopyUnder(event.mutex, event.rssi) & 0xff);
   summary.__set_sRSSI(std::to_string(rssi));
   summary.__set_sNetwork(CopyUnder(event.mutex, event.networkText));

@@ -4,11 +4,10 @@
 #ifndef WANVOX_CORE_STATUSRECORDS_H_
 #define WANVOX_CORE_STATUSRECORDS_H_
 
+#include "modem/CellularModem.h"
 #include "quarn_types.h"
-
-class BEPMessage;
-class CellularModem;
-class EventMessage;
+#include "routers/BEPMessage.h"
+#include "routers/EventMessage.h"
 
 // stCellularInfo of the internal modem (device type INTERNAL).
 quarn::stCellularInfo BuildInternalRecord(CellularModem& modem);

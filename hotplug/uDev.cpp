@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 #include "modem/CellularModem.h"
 #include "modem/ModemRunState.h"
 
@@ -13,8 +14,6 @@
 // decided on its TtyDevice copy (ScanDevice, HandleEvent).
 
 namespace {
-
-const unsigned int kPassMicroseconds = 1000000;
 
 bool IsReadable(int fd) {
   if (fd < 0) return false;
@@ -90,7 +89,7 @@ int uDev::Monitor(uint8_t debug, CellularModem* modem) {
         udev_device_unref(dev);
       }
     }
-    m_Clock.Sleep(kPassMicroseconds);
+    m_Clock.Sleep(kUdevPassMicroseconds);
     ManualScanIfDue(debug, modem, &now, &nextScan);
     if (m_bFinish) break;
   }
@@ -128,7 +127,7 @@ void uDev::HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem
     modem->RemovePath(tty.node->c_str());
   }
   if (!tty.usb) return;
-  if (debug > 3) {
+  if (debug > kDebugStatus) {
     logger->printf(6, "product %s\r\n", LogText(tty.usb->product));
     logger->printf(6, "vendor %s\r\n", LogText(tty.usb->vendor));
   }
@@ -139,7 +138,7 @@ void uDev::HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem
     const ModemRow& row = kModemRows[i];
     RowMatch match = MatchRow(row, tty);
     if (match == RowMatch::kNone) continue;
-    if (row.monitorLogsUsbIface && debug != 0) {
+    if (row.monitorLogsUsbIface && debug > kDebugQuiet) {
       logger->printf(6, "usb iface %s\r\n", LogText(tty.interfaceNum));
     }
     if (match == RowMatch::kFull && tty.node) {
@@ -162,11 +161,11 @@ void uDev::ManualScanIfDue(uint8_t debug, CellularModem* modem, int32_t* now,
 void uDev::Announce(uint8_t debug, Origin origin, const ModemRow& row,
                     const TtyDevice& tty, const std::string& port,
                     CellularModem* modem) {
-  if (debug != 0) {
+  if (debug > kDebugQuiet) {
     LogRowLines(origin, row, tty);
     LogUsbParent(*tty.usb);
   }
-  if (debug > 3 || (origin == Origin::kScan && row.scanAlwaysDumps)) {
+  if (debug > kDebugStatus || (origin == Origin::kScan && row.scanAlwaysDumps)) {
     LogProperties(tty);
   }
   modem->m_ModemType = row.type;

@@ -6,18 +6,15 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "hotplug/ModemTable.h"
 #include "hotplug/TtyDevice.h"
+#include "modem/CellularModem.h"
 
-class CellularModem;
 struct udev_device;
 
 class uDev {
  public:
-  // Seconds between manual scans while the modem is offline.
-  static const int32_t kManualScanSeconds = 15;
-
   // |clock| gives the monitor's uptime readings and its one-second sleep; it
   // must outlive the object.
   explicit uDev(Clock& clock = Clock::System());

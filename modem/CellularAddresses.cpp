@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 namespace {
 

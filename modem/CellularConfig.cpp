@@ -1,6 +1,5 @@
 #include "modem/CellularConfig.h"
 
-const char* const kCellularDirectory = "/etc/ostrel/cell";
 const char* const kDefaultAPN = WANVOX_DEFAULT_APN;
 
 std::string DefaultCellularConfig() {

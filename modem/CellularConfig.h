@@ -14,9 +14,6 @@ struct __cellular_cfg {
   std::string slot;             // "A" by default; only "B" selects slot B
 };
 
-// Where cellular.conf and the identity files live.
-extern const char* const kCellularDirectory;
-
 // The carrier-assigned enterprise APN, fixed at build time: written into the
 // default settings document and used whenever the file names no APN.
 extern const char* const kDefaultAPN;

@@ -11,12 +11,10 @@
 #include <stdexcept>
 
 #include <giomm/init.h>
-#include <glibmm/main.h>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
 #include "modem/ModemBus.h"
-#include "modem/ModemSnapshot.h"
 #include "routers/BEPMessage.h"
 
 CellularModem::CellularModem(Clock& clock)
@@ -46,7 +44,6 @@ CellularModem::CellularModem(Clock& clock)
   } catch (const std::runtime_error&) {
   }
   Gio::init();
-  loop = Glib::MainLoop::create(false);
   m_pBus.reset(new ModemBus());
 }
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "modem/CellularConfig.h"
 #include "modem/ModemRunState.h"
+#include "routers/BEPMessage.h"
 
-class BEPMessage;
 class ModemBus;
 
 class CellularModem {

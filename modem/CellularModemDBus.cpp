@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "modem/ModemBus.h"
 #include "modem/ModemManagerCallbacks.h"
 #include "modem/ModemSnapshot.h"

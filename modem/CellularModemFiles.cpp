@@ -7,21 +7,20 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 
 #include <jansson.h>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/Site.h"
 
 namespace {
 
-std::string CellPath(const char* name) {
-  return std::string(kCellularDirectory) + "/" + name;
-}
+std::string CellPath(const char* name) { return PathIn(kCellularDirectory, name); }
 
 // At most 64 bytes, up to the first NUL, without trailing " \n\r\t".
 std::string ReadStoredValue(FILE* file) {
@@ -51,15 +50,11 @@ void ReadSlotAndApn(json_t* root, std::string* slot, std::string* apn) {
 }  // namespace
 
 int CellularModem::LoadConfigFromDisk(__cellular_cfg* cfg) {
-  const std::string path = CellPath("cellular.conf");
-  lgr->printf(6, "Loading Config from file %s\n", path.c_str());
   struct stat status = {};
-  stat(path.c_str(), &status);
   std::string apn = kDefaultAPN;
   std::string slot;
   int result = -1;
-  json_error_t error;
-  json_t* root = json_load_file(path.c_str(), 0, &error);
+  json_t* root = LoadSettingsFile(lgr, CellPath(kCellularSettingsFile), &status);
   if (root != nullptr) {
     if (json_is_number(json_object_get(root, "version"))) {
       ReadSlotAndApn(root, &slot, &apn);
@@ -75,21 +70,11 @@ int CellularModem::LoadConfigFromDisk(__cellular_cfg* cfg) {
 }
 
 int CellularModem::WriteConfigToDisk(char* json, unsigned int len) {
-  json_error_t error;
-  json_t* root = json_loadb(json, len, 0, &error);
-  if (root == nullptr) {
-    lgr->printf(3, "Error parsing json payload\n");
-    return -1;
-  }
-  const std::string path = CellPath("cellular.conf");
-  lgr->printf(6, "Saving Config to file %s\n", path.c_str());
-  json_dump_file(root, path.c_str(), 0);
-  json_decref(root);
-  return 0;
+  return WriteSettingsFile(lgr, CellPath(kCellularSettingsFile), json, len);
 }
 
 int CellularModem::WriteIMEIToDisk() {
-  return WriteIdentityFile("IMEI", CopyUnder(m_InfoLock, m_sIMEI));
+  return WriteIdentityFile(kImeiFile, CopyUnder(m_InfoLock, m_sIMEI));
 }
 
 int CellularModem::WriteSIMIDToDisk() {
@@ -99,7 +84,7 @@ int CellularModem::WriteSIMIDToDisk() {
     simId = m_sSimId;
     slot = m_Config.slot;
   }
-  return WriteIdentityFile(slot == "B" ? "SIMID_B" : "SIMID", simId);
+  return WriteIdentityFile(slot == "B" ? kSimIdSlotBFile : kSimIdFile, simId);
 }
 
 int CellularModem::WriteIdentityFile(const char* name, const std::string& value) {
@@ -109,9 +94,7 @@ int CellularModem::WriteIdentityFile(const char* name, const std::string& value)
   std::string stored;
   FILE* file = fopen(path.c_str(), "r");
   if (file == nullptr) {
-    const std::string mkdir = std::string("mkdir -p ") + kCellularDirectory;
-    const int ignored = system(mkdir.c_str());  // a failure shows at the open below
-    (void)ignored;
+    MakeDirectory(kCellularDirectory);  // a failure shows at the open below
   } else {
     stored = ReadStoredValue(file);
     fclose(file);

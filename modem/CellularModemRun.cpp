@@ -4,22 +4,14 @@
 // goes through m_Clock. Tested by tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/Site.h"
 #include "routers/BEPMessage.h"
-
-namespace {
-
-const unsigned int kSecond = 1000000;        // microseconds
-const unsigned int kIdlePoll = 250000;
-const unsigned int kQueryRetry = 10 * kSecond;
-const int kErrorWaitSeconds = 20;
-const int32_t kRefreshPeriod = 5;            // seconds, strictly exceeded
-
-}  // namespace
 
 int CellularModem::run() {
   int32_t now = 0;
@@ -46,10 +38,7 @@ void CellularModem::HandleAttached() {
 }
 
 void CellularModem::LoadOrCreateConfig() {
-  const std::string mkdir = std::string("mkdir -p ") + kCellularDirectory;
-  // Not checked: a failure shows up as a settings file that cannot be written.
-  const int ignored = system(mkdir.c_str());
-  (void)ignored;
+  MakeDirectory(kCellularDirectory);
   if (LoadConfigFromDisk(&m_Config) < 0) {
     std::string document = DefaultCellularConfig();
     WriteConfigToDisk(&document[0], static_cast<unsigned int>(document.size()));
@@ -75,7 +64,7 @@ void CellularModem::HandleQuerying(int32_t now) {
   m_bModemFound = true;
   if (m_Probes.identity() != 0) {
     if (m_bStopRequest) m_State = Shutdown;
-    m_Clock.Sleep(kQueryRetry);
+    m_Clock.Sleep(kQueryRetryMicroseconds);
     return;
   }
   RecordIdentity();
@@ -84,7 +73,7 @@ void CellularModem::HandleQuerying(int32_t now) {
   m_Probes.radio();
   MirrorModel();
   m_RadioDeadline = now;
-  m_IdentityDeadline = now + kRefreshPeriod;
+  m_IdentityDeadline = now + kModemRefreshSeconds;
 }
 
 void CellularModem::RecordIdentity() {
@@ -114,12 +103,12 @@ void CellularModem::RecordIdentity() {
 void CellularModem::HandleRunning(int32_t* now) {
   m_Clock.Uptime(now);
   if (m_RadioDeadline > 0 && *now > m_RadioDeadline) {
-    m_RadioDeadline = *now + kRefreshPeriod;
+    m_RadioDeadline = *now + kModemRefreshSeconds;
     m_Probes.radio();
     MirrorRadio(m_Probes.addresses() == 0);
   }
   if (m_IdentityDeadline > 0 && *now > m_IdentityDeadline) {
-    m_IdentityDeadline = *now + kRefreshPeriod;
+    m_IdentityDeadline = *now + kModemRefreshSeconds;
     if (m_Probes.identity() != 0) {
       lgr->printf(6, "Error: Modem Lost\r\n");
       m_State = Error;
@@ -127,7 +116,7 @@ void CellularModem::HandleRunning(int32_t* now) {
       MirrorRssi();
     }
   }
-  m_Clock.Sleep(kSecond);
+  m_Clock.Sleep(kModemRunningPassMicroseconds);
   if (m_bStopRequest) m_State = Shutdown;
 }
 
@@ -143,12 +132,12 @@ void CellularModem::HandleError() {
   lgr->printf(6, "State: Modem Error %s\r\n", "");
   ResetInfo();
   for (int waited = 0; waited < kErrorWaitSeconds && !m_bStopRequest; ++waited) {
-    m_Clock.Sleep(kSecond);
+    m_Clock.Sleep(kErrorWaitStepMicroseconds);
   }
   m_State = Attached;
 }
 
 void CellularModem::HandleIdle() {
-  m_Clock.Sleep(kIdlePoll);
+  m_Clock.Sleep(kModemIdlePollMicroseconds);
   if (m_bStopRequest) m_bStopped = true;
 }

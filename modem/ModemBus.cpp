@@ -4,18 +4,37 @@
 
 #include <iostream>
 
-#include <giomm/dbusproxy.h>
-#include <glibmm/main.h>
-
-#include "modem/ModemSnapshot.h"
-
 namespace {
 
 const char* const kService = "org.freedesktop.ModemManager1";
 
+void ReportError(const Glib::Error& error) {
+  std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
+}
+
+// Adds the idle quit when it goes out of scope, however the scope is left.
+class QuitWhenIdle {
+ public:
+  QuitWhenIdle() = default;
+  QuitWhenIdle(const QuitWhenIdle&) = delete;
+  QuitWhenIdle& operator=(const QuitWhenIdle&) = delete;
+  ~QuitWhenIdle() {
+    Glib::signal_idle().connect(sigc::ptr_fun(&on_main_loop_idle), Glib::PRIORITY_DEFAULT_IDLE);
+  }
+};
+
 }  // namespace
 
-ModemBus::ModemBus() : m_Cancellable(Gio::Cancellable::create()) {}
+Glib::RefPtr<Glib::MainLoop> loop;
+
+bool on_main_loop_idle() {
+  loop->quit();
+  return false;
+}
+
+ModemBus::ModemBus() : m_Cancellable(Gio::Cancellable::create()) {
+  loop = Glib::MainLoop::create(false);
+}
 
 bool ModemBus::Connect() {
   // GIO keeps handing out its shared connection, closed or not, for as long
@@ -24,7 +43,7 @@ bool ModemBus::Connect() {
   try {
     m_Connection = Gio::DBus::Connection::get_sync(Gio::DBus::BUS_TYPE_SYSTEM, m_Cancellable);
   } catch (const Glib::Error& error) {
-    std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
+    ReportError(error);
     return false;
   }
   // GIO would end the whole process when the bus closes the connection;
@@ -46,3 +65,25 @@ void ModemBus::Query(const std::string& path, const char* interface, Callback ca
 }
 
 void ModemBus::Cancel() { m_Cancellable->cancel(); }
+
+// The idle quit lets the callback return before the blocked query goes on.
+void ModemBus::Finish(Glib::RefPtr<Gio::AsyncResult>& result, const ProxyReader& read) {
+  Glib::RefPtr<Gio::DBus::Proxy> proxy;
+  try {
+    proxy = Gio::DBus::Proxy::create_finish(result);
+  } catch (...) {
+    proxy.reset();
+  }
+  if (!proxy) {
+    std::cerr << "The proxy to the user's session bus was not successfully created."
+              << std::endl;
+    loop->quit();
+    return;
+  }
+  QuitWhenIdle quit;
+  try {
+    read(proxy);
+  } catch (const Glib::Error& error) {
+    ReportError(error);
+  }
+}

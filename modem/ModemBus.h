@@ -1,25 +1,41 @@
-// ModemBus: the ModemManager queries' way onto the system bus. Connect() and
-// Query(): modem thread only (it alone runs `loop`). Cancel(): any thread.
+// ModemBus: the ModemManager queries' way onto the system bus, and the Glib
+// main loop `loop` each query runs. Connect(), Query() and Finish(): modem
+// thread only (it alone runs `loop`). Cancel(): any thread.
 //
 // It holds GIO's shared system-bus connection for the daemon's lifetime, so
 // that the connection is not torn down and built again for every refresh,
 // and the cancellable that every query is given, so that a stop request ends
 // a query that is waiting on a frozen ModemManager.
+//
+// Every run of `loop` (Query) is matched by a quit on every path (Finish):
+// the modem thread is blocked until then.
 #ifndef WANVOX_MODEM_MODEMBUS_H_
 #define WANVOX_MODEM_MODEMBUS_H_
 
+#include <functional>
 #include <string>
 
 #include <giomm/asyncresult.h>
 #include <giomm/cancellable.h>
 #include <giomm/dbusconnection.h>
+#include <giomm/dbusproxy.h>
+#include <glibmm/main.h>
 #include <glibmm/refptr.h>
+
+// The main loop the modem thread runs once per query. (Re)created by each
+// ModemBus, which the CellularModem constructor builds; run and quit on the
+// modem thread only.
+extern Glib::RefPtr<Glib::MainLoop> loop;
+
+// Quits `loop` and returns false, so that it runs once.
+bool on_main_loop_idle();
 
 class ModemBus {
  public:
   using Callback = void (*)(Glib::RefPtr<Gio::AsyncResult>&);
+  using ProxyReader = std::function<void(const Glib::RefPtr<Gio::DBus::Proxy>&)>;
 
-  // After Gio::init().
+  // After Gio::init(). Creates `loop` afresh.
   ModemBus();
 
   ModemBus(const ModemBus&) = delete;
@@ -32,10 +48,20 @@ class ModemBus {
   bool Connect();
   // One blocking query on the connection Connect() holds: creates a proxy on
   // ModemManager's |interface| at |path| and runs `loop` until |callback| has
-  // stopped it. A malformed path does nothing.
+  // stopped it through Finish. A malformed path does nothing.
   void Query(const std::string& path, const char* interface, Callback callback);
   // Ends the query in flight, and makes every later one fail at once.
   void Cancel();
+
+  // The frame of every completion callback. Finishes the proxy creation;
+  // when no proxy comes back (also when finishing raises), writes "The
+  // proxy to the user's session bus was not successfully created." to
+  // standard error and quits `loop` at once. Otherwise runs |read| on the
+  // proxy, reports a D-Bus error it raises as "Got an error: '<text>'." on
+  // standard error, and adds on_main_loop_idle at the default idle priority
+  // (200), so that the loop quits once the callback has returned, whatever
+  // |read| did, another exception included.
+  static void Finish(Glib::RefPtr<Gio::AsyncResult>& result, const ProxyReader& read);
 
  private:
   Glib::RefPtr<Gio::DBus::Connection> m_Connection;  // modem thread only

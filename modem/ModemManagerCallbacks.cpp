@@ -1,73 +1,43 @@
-// Every callback stops `loop` on every path: the modem thread is blocked in
-// loop->run() until it does. D-Bus errors raised by the binding are caught
-// here, reported on standard error, and leave the snapshot as it was. Method
-// calls take the query's cancellable, which the query made the current one.
-// Tested by tests/modem_manager_test.cpp against a mock ModemManager.
+// What each completion callback reads from its proxy; ModemBus::Finish
+// frames them (the proxy, D-Bus errors, stopping `loop`). A D-Bus error
+// leaves the snapshot as it was. Method calls take the query's
+// cancellable, which the query made the current one. Tested by
+// tests/modem_manager_test.cpp against a mock ModemManager.
 #include "modem/ModemManagerCallbacks.h"
 
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include <giomm/cancellable.h>
 #include <giomm/dbusproxy.h>
-#include <glibmm/main.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
+#include "modem/ModemBus.h"
+#include "modem/ModemManagerVariants.h"
 #include "modem/ModemSnapshot.h"
 
 namespace {
 
-// Finishes the creation; without a proxy, says so and quits `loop` at once.
-Glib::RefPtr<Gio::DBus::Proxy> FinishProxy(Glib::RefPtr<Gio::AsyncResult>& result) {
-  Glib::RefPtr<Gio::DBus::Proxy> proxy;
-  try {
-    proxy = Gio::DBus::Proxy::create_finish(result);
-  } catch (const Glib::Error&) {
-    proxy.reset();
-  }
-  if (!proxy) {
-    std::cerr << "The proxy to the user's session bus was not successfully created."
-              << std::endl;
-    loop->quit();
-  }
-  return proxy;
-}
+using Proxy = Glib::RefPtr<Gio::DBus::Proxy>;
 
-void ReportError(const Glib::Error& error) {
-  std::cerr << "Got an error: '" << error.what() << "'." << std::endl;
-}
-
-// Lets the callback return before the blocked refresh goes on.
-void QuitLoopWhenIdle() {
-  Glib::signal_idle().connect(sigc::ptr_fun(&on_main_loop_idle), Glib::PRIORITY_DEFAULT_IDLE);
-}
-
-std::vector<Glib::ustring> CachedNames(const Glib::RefPtr<Gio::DBus::Proxy>& proxy) {
+std::vector<Glib::ustring> CachedNames(const Proxy& proxy) {
   return proxy->get_cached_property_names();
 }
 
-Glib::VariantBase Cached(const Glib::RefPtr<Gio::DBus::Proxy>& proxy, const Glib::ustring& name) {
+Glib::VariantBase Cached(const Proxy& proxy, const Glib::ustring& name) {
   Glib::VariantBase value;
   proxy->get_cached_property(value, name);
   return value;
 }
 
 // One "Setup" call asking ModemManager to refresh the Signal values every
-// 5 s; the reply carries nothing.
-void RequestSignalRate(const Glib::RefPtr<Gio::DBus::Proxy>& proxy) {
-  const uint32_t rate = 5;
-  lgr->printf(6, "Setting rate to %d\r\n", static_cast<int>(rate));
-  std::vector<Glib::VariantBase> arguments{Glib::Variant<guint32>::create(rate)};
+// kSignalRateSeconds; the reply carries nothing.
+void RequestSignalRate(const Proxy& proxy) {
+  lgr->printf(6, "Setting rate to %d\r\n", static_cast<int>(kSignalRateSeconds));
+  std::vector<Glib::VariantBase> arguments{Glib::Variant<guint32>::create(kSignalRateSeconds)};
   proxy->call_sync("Setup", Gio::Cancellable::get_current(),
                    Glib::VariantContainerBase::create_tuple(arguments));
-}
-
-}  // namespace
-
-bool on_main_loop_idle() {
-  loop->quit();
-  return false;
 }
 
 void StoreModemObject(const ModemObject& modem) {
@@ -86,87 +56,77 @@ void StoreModemObject(const ModemObject& modem) {
   GLOBAL_MODEM_ERROR = modem.failedReason;
 }
 
-void on_dbus_modem_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
-  Glib::RefPtr<Gio::DBus::Proxy> proxy = FinishProxy(result);
-  if (!proxy) return;
-  try {
-    Glib::VariantContainerBase reply =
-        proxy->call_sync("GetManagedObjects", Gio::Cancellable::get_current());
-    Glib::VariantBase objects;
-    if (reply.get_n_children() > 0) reply.get_child(objects, 0);
-    StoreModemObject(PickModemObject(objects));
-  } catch (const Glib::Error& error) {
-    ReportError(error);
+void ReadManagedObjects(const Proxy& proxy) {
+  Glib::VariantContainerBase reply =
+      proxy->call_sync("GetManagedObjects", Gio::Cancellable::get_current());
+  Glib::VariantBase objects;
+  if (reply.get_n_children() > 0) reply.get_child(objects, 0);
+  StoreModemObject(PickModemObject(objects));
+}
+
+void ReadSim(const Proxy& proxy) {
+  std::string simId;
+  for (const Glib::ustring& name : CachedNames(proxy)) {
+    if (name != "SimIdentifier") continue;
+    if (ReadString(Cached(proxy, name), &simId)) {
+      lgr->printf(6, "\t\t%s:%s\r\n", name.c_str(), simId.c_str());
+    }
   }
-  QuitLoopWhenIdle();
+  GLOBAL_CELL_SIMID = simId;
+}
+
+void Read3gpp(const Proxy& proxy) {
+  std::string operatorCode;
+  uint32_t registration = 4;  // "unknown" until ModemManager says otherwise
+  uint32_t subscription = 0;
+  for (const Glib::ustring& name : CachedNames(proxy)) {
+    Glib::VariantBase value = Cached(proxy, name);
+    if (name == "OperatorCode" && ReadString(value, &operatorCode)) {
+      lgr->printf(6, "    %s:%s\r\n", name.c_str(), operatorCode.c_str());
+    } else if (name == "RegistrationState" && ReadUint32(value, &registration)) {
+      lgr->printf(6, "    %s:%d\r\n", name.c_str(), static_cast<int>(registration));
+    } else if (name == "SubscriptionState" && ReadUint32(value, &subscription)) {
+      lgr->printf(6, "    %s:%d\r\n", name.c_str(), static_cast<int>(subscription));
+    }
+  }
+  GLOBAL_OPERATORCODE = operatorCode;
+  GLOBAL_REG_STATE = registration;
+  GLOBAL_SIM_SUB_STATE = subscription;
+}
+
+void ReadSignal(const Proxy& proxy) {
+  LteSignal lte;
+  for (const Glib::ustring& name : CachedNames(proxy)) {
+    Glib::VariantBase value = Cached(proxy, name);
+    uint32_t rate = 0;
+    if (name == "Rate" && ReadUint32(value, &rate) && rate != kSignalRateSeconds) {
+      RequestSignalRate(proxy);
+    } else if (name == "Lte") {
+      lte = ReadLteSignal(value);
+    }
+  }
+  lgr->printf(6, "{lte : {rssi:%f, rsrq:%f, rsrp:%f, snr:%f}}\r\n", lte.rssi, lte.rsrq,
+              lte.rsrp, lte.snr);
+  GLOBAL_RSSI = lte.rssi;
+  GLOBAL_RSRQ = lte.rsrq;
+  GLOBAL_RSRP = lte.rsrp;
+  GLOBAL_SNR = lte.snr;
+}
+
+}  // namespace
+
+void on_dbus_modem_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
+  ModemBus::Finish(result, ReadManagedObjects);
 }
 
 void on_dbus_sim_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
-  Glib::RefPtr<Gio::DBus::Proxy> proxy = FinishProxy(result);
-  if (!proxy) return;
-  try {
-    std::string simId;
-    for (const Glib::ustring& name : CachedNames(proxy)) {
-      if (name != "SimIdentifier") continue;
-      if (ReadString(Cached(proxy, name), &simId)) {
-        lgr->printf(6, "\t\t%s:%s\r\n", name.c_str(), simId.c_str());
-      }
-    }
-    GLOBAL_CELL_SIMID = simId;
-  } catch (const Glib::Error& error) {
-    ReportError(error);
-  }
-  QuitLoopWhenIdle();
+  ModemBus::Finish(result, ReadSim);
 }
 
 void on_dbus_3gpp_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
-  Glib::RefPtr<Gio::DBus::Proxy> proxy = FinishProxy(result);
-  if (!proxy) return;
-  try {
-    std::string operatorCode;
-    uint32_t registration = 4;  // "unknown" until ModemManager says otherwise
-    uint32_t subscription = 0;
-    for (const Glib::ustring& name : CachedNames(proxy)) {
-      Glib::VariantBase value = Cached(proxy, name);
-      if (name == "OperatorCode" && ReadString(value, &operatorCode)) {
-        lgr->printf(6, "    %s:%s\r\n", name.c_str(), operatorCode.c_str());
-      } else if (name == "RegistrationState" && ReadUint32(value, &registration)) {
-        lgr->printf(6, "    %s:%d\r\n", name.c_str(), static_cast<int>(registration));
-      } else if (name == "SubscriptionState" && ReadUint32(value, &subscription)) {
-        lgr->printf(6, "    %s:%d\r\n", name.c_str(), static_cast<int>(subscription));
-      }
-    }
-    GLOBAL_OPERATORCODE = operatorCode;
-    GLOBAL_REG_STATE = registration;
-    GLOBAL_SIM_SUB_STATE = subscription;
-  } catch (const Glib::Error& error) {
-    ReportError(error);
-  }
-  QuitLoopWhenIdle();
+  ModemBus::Finish(result, Read3gpp);
 }
 
 void on_dbus_signal_proxy_available(Glib::RefPtr<Gio::AsyncResult>& result) {
-  Glib::RefPtr<Gio::DBus::Proxy> proxy = FinishProxy(result);
-  if (!proxy) return;
-  try {
-    LteSignal lte;
-    for (const Glib::ustring& name : CachedNames(proxy)) {
-      Glib::VariantBase value = Cached(proxy, name);
-      uint32_t rate = 0;
-      if (name == "Rate" && ReadUint32(value, &rate) && rate != 5) {
-        RequestSignalRate(proxy);
-      } else if (name == "Lte") {
-        lte = ReadLteSignal(value);
-      }
-    }
-    lgr->printf(6, "{lte : {rssi:%f, rsrq:%f, rsrp:%f, snr:%f}}\r\n", lte.rssi, lte.rsrq,
-                lte.rsrp, lte.snr);
-    GLOBAL_RSSI = lte.rssi;
-    GLOBAL_RSRQ = lte.rsrq;
-    GLOBAL_RSRP = lte.rsrp;
-    GLOBAL_SNR = lte.snr;
-  } catch (const Glib::Error& error) {
-    ReportError(error);
-  }
-  QuitLoopWhenIdle();
+  ModemBus::Finish(result, ReadSignal);
 }

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
+#include "core/base/Site.h"
 
 namespace {
 
@@ -127,9 +128,7 @@ void ReadModemInterfaces(GVariant* interfaces, ModemObject* modem) {
 }  // namespace
 
 bool IsKnownModemModel(const std::string& model) {
-  static const char* const kKnown[] = {"LE910-SVG", "LE910-EUG", "LE910-EU V2",
-                                       "HE910",     "EM7565",    "EM7511"};
-  for (const char* known : kKnown) {
+  for (const char* known : kKnownModemModels) {
     if (model == known) return true;
   }
   return false;

@@ -24,5 +24,3 @@ double GLOBAL_RSSI = 0.0;
 double GLOBAL_RSRQ = 0.0;
 double GLOBAL_RSRP = 0.0;
 double GLOBAL_SNR = 0.0;
-
-Glib::RefPtr<Glib::MainLoop> loop;

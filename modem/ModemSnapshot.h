@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <glibmm/main.h>
-#include <glibmm/refptr.h>
-
 // Modem object (GetManagedObjects), written together by one callback.
 extern std::string GLOBAL_CELL_MODEL;          // empty: no modem
 extern std::string GLOBAL_CELL_REVISION;       // cut at the first blank
@@ -39,9 +36,5 @@ extern double GLOBAL_RSSI;                     // dBm
 extern double GLOBAL_RSRQ;                     // dB
 extern double GLOBAL_RSRP;                     // dBm
 extern double GLOBAL_SNR;                      // dB
-
-// The main loop the modem thread runs once per D-Bus query. Created by the
-// CellularModem constructor; run and quit on the modem thread only.
-extern Glib::RefPtr<Glib::MainLoop> loop;
 
 #endif  // WANVOX_MODEM_MODEMSNAPSHOT_H_

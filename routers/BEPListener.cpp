@@ -1,102 +1,54 @@
 // Tested by tests/router_listeners_test.cpp.
 #include "routers/BEPListener.h"
 
-#include <cstdio>
+#include <mutex>
 
-#include "core/CopyUnder.h"
-#include "core/Globals.h"
-#include "routers/BEPMessage.h"
+#include "core/base/CopyUnder.h"
+#include "core/base/Globals.h"
+#include "core/base/Site.h"
 
 namespace {
 
-// The BT-xxxx models that report themselves as plotnode 1 devices.
 bool IsPlotnode1(const std::string& model) {
-  return model == "BT-5600v2" || model == "BT-5630v2" || model == "BT-5800v2" ||
-         model == "BT-5830v2";
+  for (const char* plotnode1 : kPlotnode1Models) {
+    if (model == plotnode1) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-const char BEPListener::kBroadcastAddress[] = "10.0.0.255";
+const int BEPListener::kPort = kBEPPort;
 
-BEPListener::BEPListener(__handler_args* args, Clock& clock, const std::string& quarnHost,
-                         int quarnPort)
-    : m_pArgs(args), m_Clock(clock), m_Link(clock, quarnHost, quarnPort) {}
-
-void BEPListener::Start(const char* address, int port, const char* broadcastAddress) {
-  m_Link.Open(address, port, broadcastAddress);
-  m_Clock.Uptime(&m_Now);
-  m_Timers.Start(m_Now);
-}
-
-void BEPListener::Run() {
-  while (!bExitApp) RunPass();
-  m_Link.Close();
-}
-
-void BEPListener::RunPass() {
-  int n = m_Link.Receive();
-  m_Clock.Uptime(&m_Now);
-  Act(Consider(m_Link.buffer(), n, m_Now), n);
-  if (Tick(m_Now)) m_Link.RefreshAddresses();
-}
+BEPListener::BEPListener(BEPMessage& bep, std::atomic<bool>& bepActive,
+                         const std::atomic<bool>& eventActive)
+    : m_pBEP(&bep), m_pEventActive(&eventActive), m_Timers(&bepActive) {}
 
 ListenerVerdict BEPListener::Consider(unsigned char* buf, int n, int32_t now) {
-  // While an event router is heard it takes precedence: BEP reports do not
-  // even count as heard.
-  if (m_pArgs->eventActive || n <= 0) return ListenerVerdict::kNothing;
-  if (debug > 4) logger->printf(6, "UDPHandlerBEP Message: [%d]\n", n);
+  if (*m_pEventActive || n <= 0) return ListenerVerdict::kNothing;
+  if (debug > kDebugReceived) logger->printf(6, "UDPHandlerBEP Message: [%d]\n", n);
   if (m_Timers.Heard(now)) return ListenerVerdict::kRefreshOnly;
-  if (m_pArgs->bep->parse(buf, n) != 1) return ListenerVerdict::kRejected;
-  m_pArgs->bepActive = true;
-  bool forwarded = CopyUnder(m_pArgs->bep->mutex, m_pArgs->bep->ack) != 0;
+  if (m_pBEP->parse(buf, n) != 1) return ListenerVerdict::kRejected;
+  m_Timers.Accepted();
+  bool forwarded = CopyUnder(m_pBEP->mutex, m_pBEP->ack) != 0;
   return forwarded ? ListenerVerdict::kPublish : ListenerVerdict::kPublishAndForward;
 }
 
-bool BEPListener::Tick(int32_t now) {
-  if (m_Timers.Silent(now)) m_pArgs->bepActive = false;
-  return m_Timers.RefreshDue(now);
-}
-
-void BEPListener::Act(ListenerVerdict verdict, int n) {
-  switch (verdict) {
-    case ListenerVerdict::kRefreshOnly:
-      m_Link.RefreshAddresses();
-      break;
-    case ListenerVerdict::kPublish:
-      m_Link.Publish(BuildRecord(), "SetMDM BEP Handler\r\n");
-      break;
-    case ListenerVerdict::kPublishAndForward:
-      m_Link.Publish(BuildRecord(), "SetMDM BEP Handler\r\n");
-      m_Link.buffer()[kAckByte] |= 0x01;
-      m_Link.Forward(n);
-      break;
-    default:
-      break;
-  }
-}
-
 quarn::stCellularInfo BEPListener::BuildRecord() {
-  BEPMessage* bep = m_pArgs->bep;
-  std::string model = CopyUnder(bep->mutex, bep->Model);
-  bool ack = CopyUnder(bep->mutex, bep->ack) != 0;
-  char rssi[8];
-  snprintf(rssi, sizeof(rssi), "%d", CopyUnder(bep->mutex, bep->rssi));
-
-  quarn::stCellularInfo info;
-  info.__set_firmware(CopyUnder(bep->mutex, bep->firmwareVersion));
-  info.__set_ip(CopyUnder(bep->mutex, bep->ipAddressText));
-  info.__set_model(model);
-  info.__set_modemid(CopyUnder(bep->mutex, bep->deviceId));
-  info.__set_roaming(CopyUnder(bep->mutex, bep->roaming) != 0);
-  info.__set_rssi(rssi);
-  info.__set_phone_number(CopyUnder(bep->mutex, bep->Phone));
-  info.__set_network_type(CopyUnder(bep->mutex, bep->network));
-  info.__set_apn("Unavailable");
-  info.__set_sim_id("Unavailable");
-  info.__set_gps_mode(static_cast<int8_t>(CopyUnder(bep->mutex, bep->gpsFixQuality) & 0xff));
-  info.__set_device_type(static_cast<quarn::eCellularDeviceTypes::type>(DeviceType(ack, model)));
-  return info;
+  BEPMessage& bep = *m_pBEP;
+  std::mutex& lock = bep.mutex;
+  RouterValues values;
+  values.model = CopyUnder(lock, bep.Model);
+  values.deviceType = DeviceType(CopyUnder(lock, bep.ack) != 0, values.model);
+  values.rssi = CopyUnder(lock, bep.rssi);
+  values.roaming = CopyUnder(lock, bep.roaming) != 0;
+  values.modemid = CopyUnder(lock, bep.deviceId);
+  values.firmware = CopyUnder(lock, bep.firmwareVersion);
+  values.phoneNumber = CopyUnder(lock, bep.Phone);
+  values.ip = CopyUnder(lock, bep.ipAddressText);
+  values.networkType = CopyUnder(lock, bep.network);
+  values.gpsMode = static_cast<int8_t>(CopyUnder(lock, bep.gpsFixQuality) & 0xff);
+  return BuildRouterRecord(values);
 }
 
 int32_t BEPListener::DeviceType(bool ack, const std::string& model) {
@@ -105,6 +57,6 @@ int32_t BEPListener::DeviceType(bool ack, const std::string& model) {
                               : quarn::eCellularDeviceTypes::UNKNOWN;
   }
   if (IsPlotnode1(model)) return quarn::eCellularDeviceTypes::PLOTNODE_1_REMOTE;
-  if (model == "GX450-Sierra") return quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE;
+  if (model == kEventRouterModel) return quarn::eCellularDeviceTypes::PLOTNODE_2_REMOTE;
   return quarn::eCellularDeviceTypes::BRANTOR_DIRECT;
 }

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/Globals.h"
+
 namespace {
 
 // Element codes and the element map's bit positions.
@@ -19,6 +21,9 @@ const int kCodeAbsent = 0;
 const unsigned kGoShift = 14, kIpShift = 12, kMiShift = 6, kRfShift = 4,
                kIoShift = 2, kGpShift = 0;
 const unsigned kAuShift = 6, kAcShift = 4;  // in flags byte A
+
+const unsigned kFlagsBOffset = 9;
+const uint8_t kAckFlag = 0x01;  // in flags byte B
 
 const unsigned kIoElementSize = 21;  // the length byte included
 const unsigned kDigestSize = 16;
@@ -38,6 +43,21 @@ const ModelName kModelNames[] = {
     {0x6611, "BT-6601"},   {0x6631, "BT-6621"},   {0x6651, "BT-6601EB"},
     {0x6800, "BT-6800"},   {0x6810, "BT-6801"},   {0x6830, "BT-6821"},
     {0x6850, "BT-6801EB"}, {0x7601, "BT-5600v2"}, {0x7800, "BT-4800v2"},
+};
+
+// The texts of a full MI element (layout 3), in wire order, with the names
+// its trace prints.
+const struct {
+  const char* name;
+  std::string BEPMessage::*text;
+} kMIFullTexts[] = {
+    {"Model", &BEPMessage::Model}, {"Phone", &BEPMessage::Phone},
+    {"serialNumber", &BEPMessage::serialNumber}, {"m_ModemName", &BEPMessage::m_ModemName},
+    {"firmwareVersion", &BEPMessage::firmwareVersion},
+    {"configVersion", &BEPMessage::configVersion}, {"prlVersion", &BEPMessage::prlVersion},
+    {"gpsVersion", &BEPMessage::gpsVersion}, {"rfVersion", &BEPMessage::rfVersion},
+    {"hwVersion", &BEPMessage::hwVersion}, {"osVersion", &BEPMessage::osVersion},
+    {"bootVersion", &BEPMessage::bootVersion}, {"simCardNumber", &BEPMessage::simCardNumber},
 };
 
 int code(uint32_t map, unsigned shift) { return (map >> shift) & 0x3; }
@@ -105,7 +125,7 @@ void BEPMessage::reset() {
 int BEPMessage::parse(unsigned char* buf, int len) {
   std::lock_guard<std::mutex> hold(mutex);
   reset();
-  if (debugLevel > 3) traceBytes("Message", buf, len);
+  if (debugLevel > kDebugStatus) traceBytes("Message", buf, len);
   buffer = buf;
   length = len;
   position = 0;
@@ -131,7 +151,7 @@ int BEPMessage::parseHeader() {
   elementMap = __builtin_bswap32(mapBigEndian);  // the one big-endian field
 
   GenerateDeviceID();
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("QID %x:%x \n", qidLow, qidHigh);
     printf("DEVID %s\n", deviceId.c_str());
     printf("APP %x VER %x SEQ %x PKTLEN %x EVTID %x\n", app, ver, seq, pktLen, evtId);
@@ -141,8 +161,8 @@ int BEPMessage::parseHeader() {
   flag3 = (flagsB >> 3) & 1;
   flag2 = (flagsB >> 2) & 1;
   flag1 = (flagsB >> 1) & 1;
-  ack = flagsB & 1;
-  if (debugLevel > 2) printf("ACK %d\n", ack);
+  ack = flagsB & kAckFlag;
+  if (debugLevel > kDebugDecode) printf("ACK %d\n", ack);
 
   goCode = code(elementMap, kGoShift);
   ipCode = code(elementMap, kIpShift);
@@ -173,7 +193,7 @@ int BEPMessage::parseBody() {
 }
 
 int BEPMessage::parseMI() {
-  if (debugLevel > 2) printf("MI payload: 0x%08x\r\n", miCode);
+  if (debugLevel > kDebugDecode) printf("MI payload: 0x%08x\r\n", miCode);
   switch (miCode) {
     case 1: return parseMIModemName();
     case 2: return parseMIVersions();
@@ -202,41 +222,25 @@ int BEPMessage::parseMIVersions() {
 }
 
 int BEPMessage::parseMIFull() {
-  std::string* const texts[] = {
-      &Model,        &Phone,      &serialNumber, &m_ModemName, &firmwareVersion,
-      &configVersion, &prlVersion, &gpsVersion,  &rfVersion,   &hwVersion,
-      &osVersion,    &bootVersion, &simCardNumber,
-  };
   uint16_t declared;
   if (!read16(&declared) || !read32(&modelId)) return 0;
   size_t expected = 4;
-  for (std::string* text : texts) {
-    if (!readText(text)) return 0;
-    expected += text->size() + 1;
+  for (const auto& mi : kMIFullTexts) {
+    std::string& text = this->*mi.text;
+    if (!readText(&text)) return 0;
+    expected += text.size() + 1;
   }
-  if (debugLevel > 2) traceMIFull();
+  if (debugLevel > kDebugDecode) traceMIFull();
   return declared == expected;
 }
 
 void BEPMessage::traceMIFull() const {
   printf("ModelID %x\n", modelId);
-  printf("Model %s\n", Model.c_str());
-  printf("Phone %s\n", Phone.c_str());
-  printf("serialNumber %s\n", serialNumber.c_str());
-  printf("m_ModemName %s\n", m_ModemName.c_str());
-  printf("firmwareVersion %s\n", firmwareVersion.c_str());
-  printf("configVersion %s\n", configVersion.c_str());
-  printf("prlVersion %s\n", prlVersion.c_str());
-  printf("gpsVersion %s\n", gpsVersion.c_str());
-  printf("rfVersion %s\n", rfVersion.c_str());
-  printf("hwVersion %s\n", hwVersion.c_str());
-  printf("osVersion %s\n", osVersion.c_str());
-  printf("bootVersion %s\n", bootVersion.c_str());
-  printf("simCardNumber %s\n", simCardNumber.c_str());
+  for (const auto& mi : kMIFullTexts) printf("%s %s\n", mi.name, (this->*mi.text).c_str());
 }
 
 int BEPMessage::parseRF() {
-  if (debugLevel > 2) printf("RF payload: 0x%08x\r\n", rfCode);
+  if (debugLevel > kDebugDecode) printf("RF payload: 0x%08x\r\n", rfCode);
   switch (rfCode) {
     case 1: return parseRFShort();
     case 2: return parseRFFull();
@@ -249,7 +253,7 @@ int BEPMessage::parseRFShort() {
   uint8_t declared, value;
   if (!read8(&declared) || !read8(&value)) return 0;
   rssi = static_cast<int8_t>(value);
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("payload length is: %d\r\n", declared);
     printf("rssi is: %d\r\n", rssi);
   }
@@ -261,7 +265,7 @@ int BEPMessage::parseRFFull() {
   if (!read8(&declared) || !read8(&magnitude) || !read8(&roaming)) return 0;
   rssi = static_cast<int8_t>(-static_cast<int>(magnitude));
   if (!readText(&network) || !readText(&provider)) return 0;
-  if (debugLevel > 2) {
+  if (debugLevel > kDebugDecode) {
     printf("rssi is: %d\r\n", rssi);
     printf("roaming is: %d\r\n", roaming);
     printf("network: %s\r\n", network.c_str());
@@ -271,7 +275,7 @@ int BEPMessage::parseRFFull() {
 }
 
 int BEPMessage::parseIO() {
-  if (debugLevel > 2) printf("found IO: 0x%08x\r\n", ioCode);
+  if (debugLevel > kDebugDecode) printf("found IO: 0x%08x\r\n", ioCode);
   if (ioCode == kCodeAbsent) return 1;
   if (ioCode != 1) return 0;
   // The element is always 21 bytes, whatever its length byte says.
@@ -287,7 +291,7 @@ int BEPMessage::parseIO() {
 }
 
 int BEPMessage::parseGP() {
-  if (debugLevel > 2) printf("found GP: %08x\r\n", gpCode);
+  if (debugLevel > kDebugDecode) printf("found GP: %08x\r\n", gpCode);
   if (gpCode != 1) return 1;
   uint16_t declared;
   const unsigned char* text;
@@ -315,17 +319,17 @@ int BEPMessage::ParseNMEA() {
 }
 
 int BEPMessage::parseGO() {
-  if (debugLevel > 2) printf("found GO: %08x\r\n", goCode);
+  if (debugLevel > kDebugDecode) printf("found GO: %08x\r\n", goCode);
   if (goCode != 1) return 1;
   uint8_t declared;
   uint32_t odometer;
   if (!read8(&declared) || !read32(&odometer)) return 0;
-  if (debugLevel > 2) printf("odometer is: %d\r\n", static_cast<int32_t>(odometer));
+  if (debugLevel > kDebugDecode) printf("odometer is: %d\r\n", static_cast<int32_t>(odometer));
   return declared == 4;
 }
 
 int BEPMessage::parseIP() {
-  if (debugLevel > 2) printf("Found IP: %08x\r\n", ipCode);
+  if (debugLevel > kDebugDecode) printf("Found IP: %08x\r\n", ipCode);
   if (ipCode != 1) return 1;
   uint8_t declared;
   if (!read8(&declared) || !read32(&ipAddress)) return 0;
@@ -333,12 +337,12 @@ int BEPMessage::parseIP() {
   snprintf(dotted, sizeof dotted, "%d.%d.%d.%d", ipAddress >> 24,
            (ipAddress >> 16) & 0xff, (ipAddress >> 8) & 0xff, ipAddress & 0xff);
   ipAddressText = dotted;
-  if (debugLevel > 2) printf("IPAddress: %s\r\n", ipAddressText.c_str());
+  if (debugLevel > kDebugDecode) printf("IPAddress: %s\r\n", ipAddressText.c_str());
   return declared == 4;
 }
 
 int BEPMessage::parseAU() {
-  if (debugLevel > 2) printf("Found AU: %08x\r\n", auCode);
+  if (debugLevel > kDebugDecode) printf("Found AU: %08x\r\n", auCode);
   if (auCode != 1) return 1;
   uint16_t declared;
   const unsigned char* digest;
@@ -347,12 +351,14 @@ int BEPMessage::parseAU() {
     return 0;
   }
   // Nothing verifies the digest; it is only shown.
-  if (debugLevel > 2) printf("md5 hash: %.16s\r\n", reinterpret_cast<const char*>(digest));
+  if (debugLevel > kDebugDecode) {
+    printf("md5 hash: %.16s\r\n", reinterpret_cast<const char*>(digest));
+  }
   return declared == kDigestSize + text.size() + 1;
 }
 
 int BEPMessage::parseAC() {
-  if (debugLevel > 2) printf("Found AC: %08x\r\n", acCode);
+  if (debugLevel > kDebugDecode) printf("Found AC: %08x\r\n", acCode);
   if (acCode != 1) return 1;
   uint16_t declared;
   const unsigned char* skipped;
@@ -379,6 +385,10 @@ void BEPMessage::GenerateDeviceID() {
   deviceId = esnDecimal;
 }
 
+void BEPMessage::MarkForwarded(unsigned char* datagram) {
+  datagram[kFlagsBOffset] |= kAckFlag;
+}
+
 int BEPMessage::getModelNameFromModelId(unsigned int id, std::string* name) {
   for (const ModelName& model : kModelNames) {
     if (model.id == id) {
@@ -394,12 +404,7 @@ unsigned char* BEPMessage::build_message() {
   std::lock_guard<std::mutex> hold(mutex);
   std::vector<unsigned char> mi, rf, ip;
   put32(&mi, modelId);
-  for (const std::string* text :
-       {&Model, &Phone, &serialNumber, &m_ModemName, &firmwareVersion,
-        &configVersion, &prlVersion, &gpsVersion, &rfVersion, &hwVersion,
-        &osVersion, &bootVersion, &simCardNumber}) {
-    putText(&mi, *text);
-  }
+  for (const auto& text : kMIFullTexts) putText(&mi, this->*text.text);
   put8(&rf, rssi);
   put8(&rf, roaming);
   putText(&rf, network);
@@ -426,7 +431,7 @@ unsigned char* BEPMessage::build_message() {
   put8(&outMessage, 4);
   outMessage.insert(outMessage.end(), ip.begin(), ip.end());
 
-  if (debugLevel > 4) {
+  if (debugLevel > kDebugReceived) {
     traceBytes("SendingMessage", outMessage.data(), static_cast<int>(outMessage.size()));
   }
   return outMessage.data();

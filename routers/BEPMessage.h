@@ -50,6 +50,11 @@ class BEPMessage {
   // Caller holds mutex.
   void GenerateDeviceID();
 
+  // Marks a received report of at least kHeaderSize bytes as a forwarded
+  // copy: sets the ACK flag (flags byte B, bit 0) and leaves every other
+  // byte as it was.
+  static void MarkForwarded(unsigned char* datagram);
+
   // Replaces *name with the router model name of |id|. Always returns 0.
   static int getModelNameFromModelId(unsigned int id, std::string* name);
 

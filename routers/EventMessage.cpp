@@ -16,11 +16,15 @@
 #include <libxml/parser.h>
 #include <libxml/xmlversion.h>
 
+#include "core/base/Globals.h"
+
 namespace {
 
 void IgnoreXmlError(void*, xmlErrorPtr) {}
 
 const unsigned char kMarker = 0xE1;
+const int kIdTypeOffset = 8;
+const uint8_t kRelayedBit = 0x80;  // in the id type
 const uint8_t kPhoneForm = 0x00, kImeiForm = 0x01, kRelayedImeiForm = 0x81,
               kRelayedPhoneForm = 0x80;
 
@@ -78,11 +82,15 @@ int EventMessage::parse(unsigned char* buf, int len) {
   return result;
 }
 
+void EventMessage::MarkRelayed(unsigned char* datagram) {
+  datagram[kIdTypeOffset] |= kRelayedBit;
+}
+
 int EventMessage::parseHeader() {
   if (length < kHeaderSize || buffer[0] != kMarker) return 0;
-  const uint8_t type = buffer[8];
+  const uint8_t type = buffer[kIdTypeOffset];
   if (type == kPhoneForm) {
-    if (debugLevel > 4) {
+    if (debugLevel > kDebugReceived) {
       unsigned int high = buffer[5] | buffer[6] << 8 | buffer[7] << 16;
       uint32_t low = static_cast<uint32_t>(buffer[1]) << 24 | buffer[2] << 16 |
                      buffer[3] << 8 | buffer[4];
@@ -92,21 +100,21 @@ int EventMessage::parseHeader() {
     return 1;
   }
   if (type == kImeiForm || type == kRelayedImeiForm) {
-    if (debugLevel > 5) printf("This looks like a IMEI/ESN\n");
+    if (debugLevel > kDebugDumps) printf("This looks like a IMEI/ESN\n");
     uint64_t id = 0;
     char hex[15];
     for (int i = 7; i >= 1; --i) {
       id = id << 8 | buffer[i];
       snprintf(hex + 2 * (7 - i), 3, "%02x", buffer[i]);
     }
-    if (debugLevel > 4) printf("LTE device id is: %s\n", hex);
+    if (debugLevel > kDebugReceived) printf("LTE device id is: %s\n", hex);
     char decimal[24];
     snprintf(decimal, sizeof decimal, "%015lld", static_cast<long long>(id));
     deviceId = decimal;
     relayed = type == kRelayedImeiForm;
     return 1;
   }
-  if (debugLevel > 4) {
+  if (debugLevel > kDebugReceived) {
     printf(type == kRelayedPhoneForm ? "This looks like a static IP address\n"
                                      : "Unknown type\n");
   }
@@ -116,7 +124,7 @@ int EventMessage::parseHeader() {
 int EventMessage::parseBody() {
   const char* body = reinterpret_cast<const char*>(buffer) + kHeaderSize;
   const int size = length - kHeaderSize;
-  if (debugLevel > 5) printf("XML: %.*s\n", size, body);
+  if (debugLevel > kDebugDumps) printf("XML: %.*s\n", size, body);
   // Routers' XML is often sloppy and recovered from; libxml2's own complaints
   // would otherwise fill the gateway's console for every datagram.
   xmlSetStructuredErrorFunc(nullptr, IgnoreXmlError);
@@ -146,7 +154,7 @@ void EventMessage::decodeNode(xmlNode* node) {
   xmlChar* content = xmlNodeGetContent(node);
   const char* value = content ? reinterpret_cast<const char*>(content) : "";
   const int elementId = toInt(reinterpret_cast<const char*>(id));
-  if (debugLevel > 5) printf("id: %d value: %s\n", elementId, value);
+  if (debugLevel > kDebugDumps) printf("id: %d value: %s\n", elementId, value);
   decodeElement(elementId, value);
   xmlFree(content);
   xmlFree(id);

@@ -36,6 +36,11 @@ class EventMessage {
   // error. Takes mutex.
   virtual int parse(unsigned char* buf, int len);
 
+  // Marks a received message of at least kHeaderSize bytes as relayed by a
+  // gateway: sets bit 7 of the id type (byte 8) and leaves every other byte
+  // as it was.
+  static void MarkRelayed(unsigned char* datagram);
+
   // The two halves of parse(). Caller holds mutex.
   int parseHeader();
   int parseBody();

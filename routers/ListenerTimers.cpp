@@ -1,9 +1,13 @@
 // Tested by tests/router_listeners_test.cpp.
 #include "routers/ListenerTimers.h"
 
+#include "core/base/Schedules.h"
+
+ListenerTimers::ListenerTimers(std::atomic<bool>* heard) : m_pHeard(heard) {}
+
 void ListenerTimers::Start(int32_t now) {
-  lastRx = now - kSilence;
-  nextRefresh = now + kRefreshPeriod;
+  lastRx = now - kListenerSilenceSeconds;
+  nextRefresh = now + kAddressRefreshSeconds;
   firstAfterIdle = true;
 }
 
@@ -14,14 +18,12 @@ bool ListenerTimers::Heard(int32_t now) {
   return true;
 }
 
-bool ListenerTimers::Silent(int32_t now) {
-  if (now <= lastRx + kSilence) return false;
-  firstAfterIdle = true;
-  return true;
-}
-
-bool ListenerTimers::RefreshDue(int32_t now) {
+bool ListenerTimers::Tick(int32_t now) {
+  if (now > lastRx + kListenerSilenceSeconds) {
+    firstAfterIdle = true;
+    *m_pHeard = false;
+  }
   if (now <= nextRefresh) return false;
-  nextRefresh = now + kRefreshPeriod;
+  nextRefresh = now + kAddressRefreshSeconds;
   return true;
 }

@@ -1,20 +1,24 @@
 // ListenerTimers: the silence and address-refresh timers of a router
-// listener, in whole seconds of uptime. Owner thread only.
+// listener, in whole seconds of uptime, and the flag that tells the other
+// threads whether its kind of router is heard. Owner thread only; the flag
+// is written here alone and read by the others.
 //
-// Idle at start and after more than 30 s without a datagram taken into
-// account: the next datagram then only refreshes the own address list. A
-// deadline d expires at the first reading strictly greater than d.
+// Idle at start and after more than kListenerSilenceSeconds without a
+// datagram taken into account: the next datagram then only refreshes the own
+// address list, and the flag is down. A deadline d expires at the first
+// reading strictly greater than d.
 #ifndef WANVOX_ROUTERS_LISTENERTIMERS_H_
 #define WANVOX_ROUTERS_LISTENERTIMERS_H_
 
+#include <atomic>
 #include <cstdint>
 
 class ListenerTimers {
  public:
-  static const int32_t kSilence = 30;        // s without a datagram before falling idle
-  static const int32_t kRefreshPeriod = 30;  // s between address list refreshes
+  // |heard| (bepActive or eventActive) must outlive the timers.
+  explicit ListenerTimers(std::atomic<bool>* heard);
 
-  // Idle, as if the last datagram came kSilence s before |now|.
+  // Idle, as if the last datagram came kListenerSilenceSeconds before |now|.
   void Start(int32_t now);
 
   // Notes a datagram taken into account at |now|. Returns true when it is
@@ -22,15 +26,16 @@ class ListenerTimers {
   // list and is not parsed.
   bool Heard(int32_t now);
 
-  // True when more than kSilence s passed since the last datagram taken into
-  // account; the next one is then the first after idle.
-  bool Silent(int32_t now);
+  // A message was accepted: raises the flag.
+  void Accepted() { *m_pHeard = true; }
 
-  // True, and re-armed for kRefreshPeriod s later, when the address list is
-  // due for its periodic refresh.
-  bool RefreshDue(int32_t now);
+  // After more than kListenerSilenceSeconds of silence: idle, flag down.
+  // Returns true, and re-arms it kAddressRefreshSeconds later, when the
+  // address list is due for its periodic refresh.
+  bool Tick(int32_t now);
 
  private:
+  std::atomic<bool>* m_pHeard;
   int32_t lastRx = 0;
   int32_t nextRefresh = 0;
   bool firstAfterIdle = true;

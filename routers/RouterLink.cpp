@@ -1,7 +1,8 @@
 // Tested end to end by tests/e2e/test_routers.py.
 #include "routers/RouterLink.h"
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
+#include "core/base/Schedules.h"
 
 RouterLink::RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort)
     : m_Clock(clock), m_Udp(clock), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}
@@ -17,13 +18,13 @@ void RouterLink::Open(const char* address, int port, const char* broadcastAddres
 
 int RouterLink::Receive() {
   if (!m_Udp.connected()) {
-    m_Clock.Sleep(kIdlePause);
+    m_Clock.Sleep(kListenerIdleMicroseconds);
     return 0;
   }
   int n = m_Udp.receive_data(m_Buffer, kBufferSize);
   // A failing select returns at once; pause so the loop does not spin. The
   // stop signal interrupts select too, and then the loop should end at once.
-  if (n < 0 && !bExitApp) m_Clock.Sleep(kIdlePause);
+  if (n < 0 && !bExitApp) m_Clock.Sleep(kListenerIdleMicroseconds);
   return n;
 }
 
@@ -40,9 +41,9 @@ int RouterLink::Publish(const quarn::stCellularInfo& record, const char* handler
 
 void RouterLink::Forward(int n) {
   m_Udp.send_data_broadcast(m_Buffer, n);
-  if (debug <= 4) return;
+  if (debug <= kDebugReceived) return;
   logger->printf(6, "Forwarding message [%d]: ", n);
-  if (debug > 5) {
+  if (debug > kDebugDumps) {
     for (int i = 0; i < n; ++i) logger->printf(6, " %02x", m_Buffer[i]);
   }
   logger->printf(6, "\r\n");

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 #include "quarn_types.h"
 #include "routers/UDP.h"
 #include "service/QuarnLink.h"
@@ -14,7 +14,6 @@
 class RouterLink {
  public:
   static const int kBufferSize = 1024;          // longer datagrams are cut
-  static const unsigned int kIdlePause = 1000000;  // us, a pass that cannot receive
 
   // |clock| must outlive the link. Builds the Quarn client; connects nothing.
   RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort);
@@ -37,19 +36,18 @@ class RouterLink {
   // Rebuilds the own address list, and retries the bind if it had failed.
   void RefreshAddresses();
 
-  // SetModemInfo; |handlerLine| is logged first when debug > 3. A Thrift
+  // SetModemInfo; |handlerLine| is logged first when debug > kDebugStatus. A Thrift
   // failure is logged by QuarnLink and gives -1.
   int Publish(const quarn::stCellularInfo& record, const char* handlerLine);
 
   // Broadcasts the first |n| bytes of buffer() and logs them (header when
-  // debug > 4, bytes when debug > 5).
+  // debug > kDebugReceived, bytes when debug > kDebugDumps).
   void Forward(int n);
 
   // Closes both sockets.
   void Close();
 
   unsigned char* buffer() { return m_Buffer; }
-  UDP& endpoint() { return m_Udp; }
 
  private:
   Clock& m_Clock;

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/base/Schedules.h"
+
 UDP::UDP(Clock& clock)
     : m_Clock(clock),
       sock(-1),
@@ -75,7 +77,7 @@ int UDP::connect_broadcast(const char* addr, int portNumber) {
     fputs("socket error", stderr);
     return -1;
   }
-  struct timeval timeout = {3, 0};
+  struct timeval timeout = {kBroadcastSendTimeoutSeconds, 0};
   if (setsockopt(broadcastSock, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) < 0) {
     fputs("setsockopt timeout error", stderr);
     disconnect_broadcast();
@@ -103,7 +105,7 @@ int UDP::receive_data(unsigned char* buf, int capacity) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(sock, &readable);
-  struct timeval wait = {1, 0};
+  struct timeval wait = {kReceiveWaitSeconds, 0};
   int ready = select(sock + 1, &readable, nullptr, nullptr, &wait);
   if (ready < 0) {
     printf("\nSelect Failed : %s\n", strerror(errno));
@@ -130,7 +132,7 @@ int UDP::send_data_broadcast(unsigned char* data, int length) {
 
   fputs("broadcast error", stderr);
   disconnect_broadcast();
-  m_Clock.Sleep(kBroadcastRetryPause);
+  m_Clock.Sleep(kBroadcastRetryMicroseconds);
   connect_broadcast(address, broadcastPort);
   return -1;
 }

@@ -19,12 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 
 class UDP {
  public:
   static const size_t kAddressSize = 512;      // longest address text accepted
-  static const unsigned int kBroadcastRetryPause = 5000000;  // us, after a failed send
 
   // |clock| paces the pause after a failed broadcast; it must outlive the
   // object.
@@ -39,18 +38,20 @@ class UDP {
   // enables broadcast on the socket. On a failed bind the socket is closed.
   int connect(const char* address, int port);
 
-  // Opens the broadcast socket (3 s send time-out, SO_BROADCAST) with the
-  // destination |address|:|port|.
+  // Opens the broadcast socket (SO_BROADCAST, a send time-out of
+  // kBroadcastSendTimeoutSeconds) with the destination |address|:|port|.
   int connect_broadcast(const char* address, int port);
 
-  // Waits at most 1 s for one datagram and reads at most |capacity| bytes of
-  // it (a longer datagram is cut). Returns its length, 0 when nothing came or
-  // the datagram came from one of localAddresses, -1 on error.
+  // Waits at most kReceiveWaitSeconds for one datagram and reads at most
+  // |capacity| bytes of it (a longer datagram is cut). Returns its length, 0
+  // when nothing came or the datagram came from one of localAddresses, -1 on
+  // error.
   int receive_data(unsigned char* buf, int capacity);
 
   // Sends one datagram to the broadcast destination. On a short or failed
-  // send: closes the broadcast socket, pauses 5 s, reopens it from the stored
-  // address and port, and fails; the datagram is not sent again.
+  // send: closes the broadcast socket, pauses kBroadcastRetryMicroseconds,
+  // reopens it from the stored address and port, and fails; the datagram is
+  // not sent again.
   int send_data_broadcast(unsigned char* data, int length);
 
   // Sends one datagram through the receiving socket to the sender of the

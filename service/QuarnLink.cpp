@@ -8,7 +8,7 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "service/InterruptibleSocket.h"
 #include "service/ReplyCheckingProtocol.h"
 
@@ -44,7 +44,7 @@ int PublishOnce(TTransport& transport, const char* handlerLine,
                 const std::function<void()>& call) {
   try {
     transport.open();
-    if (handlerLine != nullptr && debug > 3) logger->printf(6, "%s", handlerLine);
+    if (handlerLine != nullptr && debug > kDebugStatus) logger->printf(6, "%s", handlerLine);
     call();
     transport.close();
   } catch (const std::exception& e) {

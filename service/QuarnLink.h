@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/base/Site.h"
 #include "quarn_types.h"
 
 namespace apache { namespace thrift { namespace transport { class TTransport; } } }
@@ -18,7 +19,7 @@ class QuarnLink {
   // InterruptAll) / TBufferedTransport (512/512) / TBinaryProtocol (strict
   // write, lenient read, answers checked) / QuarnClient. Connects nothing:
   // each publication opens its own connection.
-  explicit QuarnLink(const std::string& host = "localhost", int port = 9090);
+  explicit QuarnLink(const std::string& host = kQuarnHost, int port = kQuarnPort);
   ~QuarnLink();
 
   // Stops the Thrift library from printing its own copy of every failure on
@@ -29,7 +30,7 @@ class QuarnLink {
   QuarnLink(const QuarnLink&) = delete;
   QuarnLink& operator=(const QuarnLink&) = delete;
 
-  // open(); if |handlerLine| is not null and debug > 3, log it through
+  // open(); if |handlerLine| is not null and debug > kDebugStatus, log it through
   // logger at 6; SetModemInfo(info); close(). Returns 0 on success. On a
   // failure (any exception) logs "Error: <text>\n" through logger at 6 and
   // returns -1; the connection is then left as it is, and the next

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 
 class FakeClock {
  public:

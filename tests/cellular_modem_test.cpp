@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "routers/BEPMessage.h"
 #include "tests/FakeClock.h"
 #include "tests/log_capture.h"

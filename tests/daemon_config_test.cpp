@@ -15,17 +15,19 @@
 
 namespace {
 
+const std::string kPath = DaemonSettingsPath();
+
 class DaemonConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(0, system("mkdir -p " WANVOX_CONFIG_DIR));
-    remove(WANVOX_CONFIG_PATH);
+    ASSERT_EQ(0, system("mkdir -p /etc/ostrel/quarn"));
+    remove(kPath.c_str());
   }
 
-  static void WriteFile(const std::string& text) { std::ofstream(WANVOX_CONFIG_PATH) << text; }
+  static void WriteFile(const std::string& text) { std::ofstream(kPath) << text; }
 
   static std::string ReadFile() {
-    std::ifstream in(WANVOX_CONFIG_PATH);
+    std::ifstream in(kPath);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -42,7 +44,7 @@ class DaemonConfigTest : public ::testing::Test {
 
   static void SetModificationTime(time_t seconds, long nanoseconds) {
     struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-    ASSERT_EQ(0, utimensat(AT_FDCWD, WANVOX_CONFIG_PATH, times, 0));
+    ASSERT_EQ(0, utimensat(AT_FDCWD, kPath.c_str(), times, 0));
   }
 };
 
@@ -67,7 +69,7 @@ TEST_F(DaemonConfigTest, LoadsTheInterval) {
   };
   for (const auto& c : cases) {
     const char* name = c.text ? c.text : "no file";
-    if (c.text) WriteFile(c.text); else remove(WANVOX_CONFIG_PATH);
+    if (c.text) WriteFile(c.text); else remove(kPath.c_str());
     __cfg cfg = {};
     cfg.interval = 7;
     int result = 0;
@@ -110,7 +112,7 @@ TEST_F(DaemonConfigTest, ChangeIsTheModificationTime) {
   EXPECT_EQ(0, CheckConfigChanged(&cfg));
   EXPECT_EQ(60u, cfg.interval);
 
-  remove(WANVOX_CONFIG_PATH);
+  remove(kPath.c_str());
   EXPECT_EQ(0, CheckConfigChanged(&cfg));
 }
 

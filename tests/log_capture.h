@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 class LogCapture {
  public:
@@ -18,7 +18,6 @@ class LogCapture {
   explicit LogCapture(Log** slot) : m_pSlot(slot), m_pSaved(*slot) {
     char pattern[] = "/tmp/wanvox-logcapture.XXXXXX";
     m_sDir = mkdtemp(pattern);
-    m_sDir += "/";
     m_pLog = new Log(Log::kRotatedFile, "captured", m_sDir.c_str());
     *m_pSlot = m_pLog;
   }
@@ -33,7 +32,7 @@ class LogCapture {
 
   // Everything written so far.
   std::string Text() const {
-    std::ifstream in(m_sDir + "captured");
+    std::ifstream in(m_sDir + "/captured");
     std::stringstream text;
     text << in.rdbuf();
     return text.str();

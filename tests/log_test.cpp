@@ -1,13 +1,13 @@
 // Log's size limit. Rotation, the appended error log, unopenable files and a
 // message without a line feed are checked on the daemon's own loggers in
 // tests/e2e/test_core.py.
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "tests/log_capture.h"
 
 namespace {

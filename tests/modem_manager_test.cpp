@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "modem/BandNames.h"
 #include "modem/ModemSnapshot.h"
 #include "tests/log_capture.h"

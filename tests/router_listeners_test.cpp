@@ -1,7 +1,8 @@
-// The listeners' verdicts per (datagram, uptime) and their records; sockets: e2e.
+// The listeners' verdicts per (datagram, uptime) and their records; the loop and its sockets: e2e.
 #include "routers/BEPListener.h"
 #include "routers/EventListener.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,6 @@
 
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
-#include "tests/FakeClock.h"
 
 namespace {
 
@@ -51,38 +51,30 @@ std::string Record(const std::string& fields, const std::string& type) {
          "modem_sim_subscription_state=<null>)";
 }
 
-// A listener L started at uptime 100 on a free loopback port.
-template <typename L>
+// A listener's decisions from uptime 100 on: the flags it is given and what it publishes.
 class ListenerTest : public testing::Test {
  protected:
-  ListenerTest() {
-    args.bep = &bep;
-    args.event = &event;
-    fake.AdvanceSeconds(100);
-    testing::internal::CaptureStdout();
-    listener.Start("127.0.0.1", 0, "127.0.0.3");
-    testing::internal::GetCapturedStdout();
-  }
-  ~ListenerTest() override { listener.link().Close(); }
-  V Take(Bytes datagram, int32_t at) {
+  template <typename L>
+  static V Take(L& listener, Bytes datagram, int32_t at) {
     return listener.Consider(datagram.data(), static_cast<int>(datagram.size()), at);
   }
-  // The device type the listener publishes after |verdict|; 0 when it publishes nothing.
-  int32_t Published(V verdict) {
+  // The device type published after |verdict|; 0 when nothing is published.
+  template <typename L>
+  static int32_t Published(L& listener, V verdict) {
     const bool publishes = verdict == V::kPublish || verdict == V::kPublishAndForward;
     return publishes ? listener.BuildRecord().device_type : 0;
   }
 
-  FakeClock fake;
   BEPMessage bep{0};
   EventMessage event{0};
-  __handler_args args;
-  L listener{&args, fake.clock};
+  std::atomic<bool> bepActive{false}, eventActive{false};
 };
-using BEPListenerTest = ListenerTest<BEPListener>;
-using EventListenerTest = ListenerTest<EventListener>;
+using BEPListenerTest = ListenerTest;
+using EventListenerTest = ListenerTest;
 
 TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
+  BEPListener listener(bep, bepActive, eventActive);
+  listener.Start(100);
   const Bytes valid = BepReport(0), acked = BepReport(1), version2 = BepReport(0, 2), none;
   const struct {
     int32_t at;
@@ -107,12 +99,12 @@ TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
       {168, acked, true, V::kNothing, 0, false, true},  // idle though reports come
   };
   for (const auto& row : rows) {
-    args.eventActive = row.eventActive;
-    const V verdict = Take(row.datagram, row.at);
+    eventActive = row.eventActive;
+    const V verdict = Take(listener, row.datagram, row.at);
     EXPECT_EQ(row.verdict, verdict) << "at " << row.at;
-    EXPECT_EQ(row.type, Published(verdict)) << "at " << row.at;
+    EXPECT_EQ(row.type, Published(listener, verdict)) << "at " << row.at;
     EXPECT_EQ(row.refreshDue, listener.Tick(row.at)) << "at " << row.at;
-    EXPECT_EQ(row.bepActive, args.bepActive.load()) << "at " << row.at;
+    EXPECT_EQ(row.bepActive, bepActive.load()) << "at " << row.at;
   }
   bep.gpsFixQuality = 300;  // only its low byte goes out
   EXPECT_EQ(Record("model=BT-5830v2, modemid=     5000000000, rssi=-75, firmware=4.3.1, "
@@ -122,7 +114,8 @@ TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
 }
 
 TEST_F(EventListenerTest, RelayedCopiesWaitThirtySecondsAfterADirectMessage) {
-  args.bepActive = true;  // a BEP router changes nothing here
+  EventListener listener(event, eventActive);
+  listener.Start(100);
   const struct {
     int32_t at;
     uint8_t idType;  // 0x00 phone number, 0x01 direct, 0x80 static IP, 0x81 relayed, 0xFF none
@@ -144,11 +137,11 @@ TEST_F(EventListenerTest, RelayedCopiesWaitThirtySecondsAfterADirectMessage) {
       {167, 0xFF, V::kNothing, 0, false},  // nothing for 31 s: idle
   };
   for (const auto& row : rows) {
-    const V verdict = Take(EventReport(row.idType), row.at);
+    const V verdict = Take(listener, EventReport(row.idType), row.at);
     EXPECT_EQ(row.verdict, verdict) << "at " << row.at;
-    EXPECT_EQ(row.type, Published(verdict)) << "at " << row.at;
+    EXPECT_EQ(row.type, Published(listener, verdict)) << "at " << row.at;
     listener.Tick(row.at);
-    EXPECT_EQ(row.eventActive, args.eventActive.load()) << "at " << row.at;
+    EXPECT_EQ(row.eventActive, eventActive.load()) << "at " << row.at;
   }
   EXPECT_EQ(Record("model=GX450-Sierra, modemid=352099001761481, rssi=-56, firmware=N/A, "
                    "ip=10.64.0.2, roaming=1, phone_number=15551230000, network_type=4G LTE",

@@ -20,7 +20,7 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "service/QuarnLink.h"
 #include "service/ReplyCheckingProtocol.h"
 #include "tests/QuarnVectors.h"

@@ -162,19 +162,19 @@ TEST_F(StatusPublisherTest, FailedUptimeReadingKeepsTheLastOne) {
 
 // Runs under tests/sandboxed: /etc is a scratch overlay there.
 TEST_F(StatusPublisherTest, ChangedSettingsRestartStatusAndSummaryDeadlines) {
-  ASSERT_EQ(0, system("mkdir -p " WANVOX_CONFIG_DIR));
-  std::ofstream(WANVOX_CONFIG_PATH) << "{\"interval\": 20}";
+  const std::string path = DaemonSettingsPath();
+  ASSERT_EQ(0, system("mkdir -p /etc/ostrel/quarn"));
+  std::ofstream(path) << "{\"interval\": 20}";
   LoadConfigFromDisk(&cfg_);
-  cfg_.lastCheck = kStart;
-  cfg_.nextCheck = kStart + 15;
+  ScheduleSettingsCheck(&cfg_, kStart);
   modem_.m_State = Running;
   StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
   publisher.SetFirstDeadlines(kStart);
 
   RunUntil(publisher, kStart + 14);
-  std::ofstream(WANVOX_CONFIG_PATH) << "{\"interval\": 7}";
+  std::ofstream(path) << "{\"interval\": 7}";
   struct timespec later[2] = {{5000, 0}, {5000, 0}};
-  ASSERT_EQ(0, utimensat(AT_FDCWD, WANVOX_CONFIG_PATH, later, 0));
+  ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), later, 0));
   RunUntil(publisher, kStart + 40);
 
   // The check at 16 reloads: status at 16+11, summaries every 8 from 16.

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <umockdev.h>
 
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 #include "modem/CellularModem.h"
 #include "tests/FakeClock.h"
 #include "tests/log_capture.h"

@@ -93,9 +93,8 @@ def main():
     with Sandbox() as sb:
         gw = sb.gateway
         gw.seed("/etc/ostrel/quarn/wanvox.conf", json.dumps({"interval": INTERVAL}))
-        gw.add_link("wwan0", ipv4="10.64.0.2/30")
         # Without a link-local IPv6 address, which the record would prefer.
-        gw.start(["sysctl", "-qw", "net.ipv6.conf.wwan0.disable_ipv6=1"], view=False).wait_exit(5)
+        gw.add_link("wwan0", ipv4="10.64.0.2/30", link_local=False)
         quarn = QuarnMonitor(gw).start()
         say("demo", "starting ModemManager on a private bus, with polkit and a umockdev testbed")
         mm = RealModemManager(gw).start()
@@ -133,4 +132,7 @@ def main():
 
 
 if __name__ == "__main__":
+    if len(sys.argv) > 1:
+        print("usage: tools/demo.py (or scripts/demo)", file=sys.stderr)
+        sys.exit(2)
     sys.exit(main())

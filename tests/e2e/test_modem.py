@@ -37,10 +37,8 @@ class InternalModemTest(unittest.TestCase):
         with Sandbox() as sb:
             gw = sb.gateway
             gw.seed("/etc/ostrel/quarn/wanvox.conf", json.dumps({"interval": INTERVAL}))
-            gw.add_link("wwan0", ipv4="10.64.0.2/30")
             # No link-local IPv6 address, which the record would prefer over the IPv4 one.
-            sysctl = gw.start(["sysctl", "-qw", "net.ipv6.conf.wwan0.disable_ipv6=1"], view=False)
-            self.assertEqual(sysctl.wait_exit(timeout=5), 0)
+            gw.add_link("wwan0", ipv4="10.64.0.2/30", link_local=False)
             quarn = QuarnMonitor(gw).start()
             mm = ModemManager(gw).start()
             modem = mm.add_modem(**MODEM)

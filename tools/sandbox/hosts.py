@@ -7,7 +7,8 @@ from sandbox.mountview import MountView
 from sandbox.process import Process, environment
 
 FIRST_LAN_HOST = 100
-DEFAULT_BUILD_DIR = "/work/main/build"
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DEFAULT_BUILD_DIR = os.path.join(SOURCE_DIR, "build")   # where scripts/test builds
 
 
 def build_dir():
@@ -87,13 +88,19 @@ class Gateway:
 
     # --- extra interfaces
 
-    def add_link(self, name, ipv4=None, ipv6=None):
-        """A veth `name` in the gateway with the given CIDR addresses.
+    def add_link(self, name, ipv4=None, ipv6=None, link_local=True):
+        """A veth `name` in the gateway with the given CIDR addresses; `link_local=False` turns
+        IPv6 off on it, so that it has no link-local address (and takes no `ipv6`).
 
         Its peer sits unbridged in the LAN namespace, so the link carries nothing to the LAN.
         """
         peer = "%sg%d" % (name[:9], self.index)
         netns.add_veth(self.netns, name, self._box.lan.netns, peer)
+        if not link_local:
+            sysctl = self.start(["sysctl", "-qw", "net.ipv6.conf.%s.disable_ipv6=1" % name],
+                                view=False)
+            if sysctl.wait_exit(timeout=5) != 0:
+                raise RuntimeError("sysctl failed: %s" % sysctl.stderr().decode())
         for cidr in (ipv4, ipv6):
             if cidr:
                 netns.add_address(self.netns, name, cidr)

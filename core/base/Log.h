@@ -1,13 +1,15 @@
 // Log: one named log destination (syslog, standard output, a rotated or an
 // appended file under /var/log/). Any thread; each printf call is atomic
 // against the other calls on the same object.
-#ifndef WANVOX_CORE_LOG_H_
-#define WANVOX_CORE_LOG_H_
+#ifndef WANVOX_CORE_BASE_LOG_H_
+#define WANVOX_CORE_BASE_LOG_H_
 
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
+
+#include "core/base/Site.h"
 
 class Log {
  public:
@@ -23,8 +25,8 @@ class Log {
 
   // Opens the requested outputs; a bit is kept only if its output opened.
   // A null name gives no file output. Files live in |dir| (default
-  // "/var/log/"), which tests point elsewhere.
-  Log(uint8_t outputs, const char* name, const char* dir = "/var/log/");
+  // kLogDirectory), which tests point elsewhere.
+  Log(uint8_t outputs, const char* name, const char* dir = kLogDirectory);
   virtual ~Log();
 
   Log(const Log&) = delete;
@@ -51,4 +53,4 @@ class Log {
   std::string m_sSyslogLine;  // collected until it holds a line feed
 };
 
-#endif  // WANVOX_CORE_LOG_H_
+#endif  // WANVOX_CORE_BASE_LOG_H_

@@ -1,7 +1,7 @@
 // The readers' rule for shared status: lock, copy one value, unlock. Any
 // thread; the caller holds no other lock.
-#ifndef WANVOX_CORE_COPYUNDER_H_
-#define WANVOX_CORE_COPYUNDER_H_
+#ifndef WANVOX_CORE_BASE_COPYUNDER_H_
+#define WANVOX_CORE_BASE_COPYUNDER_H_
 
 #include <mutex>
 
@@ -11,4 +11,4 @@ T CopyUnder(std::mutex& lock, const T& value) {
   return value;
 }
 
-#endif  // WANVOX_CORE_COPYUNDER_H_
+#endif  // WANVOX_CORE_BASE_COPYUNDER_H_

@@ -1,8 +1,8 @@
 // Clock: whole seconds of system uptime and the loops' sleeps. Every timer of
 // the daemon goes through one of these, so tests can drive the schedules
 // without waiting. Any thread; the real clock is stateless.
-#ifndef WANVOX_CORE_CLOCK_H_
-#define WANVOX_CORE_CLOCK_H_
+#ifndef WANVOX_CORE_BASE_CLOCK_H_
+#define WANVOX_CORE_BASE_CLOCK_H_
 
 #include <cstdint>
 #include <functional>
@@ -24,9 +24,12 @@ class Clock {
   // The process's real clock.
   static Clock& System();
 
+  // The deadline |seconds| after the uptime |now|, held at INT32_MAX.
+  static int32_t After(int32_t now, uint32_t seconds);
+
  private:
   UptimeSource m_Uptime;
   Sleeper m_Sleep;
 };
 
-#endif  // WANVOX_CORE_CLOCK_H_
+#endif  // WANVOX_CORE_BASE_CLOCK_H_

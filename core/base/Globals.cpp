@@ -1,4 +1,4 @@
-#include "core/Globals.h"
+#include "core/base/Globals.h"
 
 #include <cstdio>
 
@@ -12,6 +12,6 @@ uint8_t debug = 0;
 [[maybe_unused]] static const int stdoutLineBuffered = setvbuf(stdout, nullptr, _IOLBF, 0);
 
 // Defined together so that their construction order is fixed.
-Log* lgr = new Log(Log::kStdout | Log::kRotatedFile, "modem");
-Log* errlgr = new Log(Log::kSyslog | Log::kStdout | Log::kAppendedFile, "modem-errors");
-Log* logger = new Log(Log::kStdout | Log::kRotatedFile, "wanvox");
+Log* lgr = new Log(Log::kStdout | Log::kRotatedFile, kModemLog);
+Log* errlgr = new Log(Log::kSyslog | Log::kStdout | Log::kAppendedFile, kModemErrorLog);
+Log* logger = new Log(Log::kStdout | Log::kRotatedFile, kDaemonLog);

@@ -1,4 +1,4 @@
-#include "core/Log.h"
+#include "core/base/Log.h"
 
 #include <syslog.h>
 
@@ -8,7 +8,7 @@
 
 Log::Log(uint8_t outputs, const char* name, const char* dir)
     : m_Outputs(0), m_pBuffer(nullptr), m_pFile(nullptr) {
-  if (name != nullptr) m_sPath = std::string(dir) + name;
+  if (name != nullptr) m_sPath = PathIn(dir, name);
 
   if (outputs & kSyslog) {
     openlog(nullptr, 0, LOG_USER);

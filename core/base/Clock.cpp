@@ -1,8 +1,9 @@
-#include "core/Clock.h"
+#include "core/base/Clock.h"
 
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <climits>
 #include <utility>
 
 namespace {
@@ -26,4 +27,9 @@ Clock::Clock(UptimeSource uptime, Sleeper sleeper)
 Clock& Clock::System() {
   static Clock clock;
   return clock;
+}
+
+int32_t Clock::After(int32_t now, uint32_t seconds) {
+  int64_t deadline = static_cast<int64_t>(now) + seconds;
+  return deadline > INT32_MAX ? INT32_MAX : static_cast<int32_t>(deadline);
 }
