@@ -17,11 +17,13 @@
 
 #include <gtest/gtest.h>
 #include <thrift/TApplicationException.h>
+#include <thrift/TConfiguration.h>
 #include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
 #include "core/base/Globals.h"
 #include "service/QuarnLink.h"
+#include "service/ReconnectingTransport.h"
 #include "service/ReplyCheckingProtocol.h"
 #include "tests/QuarnVectors.h"
 #include "tests/log_capture.h"
@@ -73,6 +75,22 @@ TEST(QuarnWireTest, LinkSendsTheHandDerivedBytes) {
     EXPECT_EQ(Hex(received), Squash(v.hex)) << v.name;
   }
   close(listener);
+}
+
+// Thrift counts the strings read through the buffer (each answer's name) against
+// the message size and never resets the count on this transport: open() must, or a
+// long-lived link fails every call once the count runs out.
+TEST(ReconnectingTransportTest, EachOpenStartsAFreshMessageSizeCount) {
+  auto memory = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+  auto transport = std::make_shared<ReconnectingTransport>(
+      memory, std::make_shared<apache::thrift::TConfiguration>(100));
+  apache::thrift::protocol::TBinaryProtocol reader(transport), writer(memory);
+  std::string name;
+  for (int answer = 0; answer < 10; ++answer) {  // 120 bytes of names in all
+    transport->open();
+    writer.writeString(std::string("SetModemInfo"));
+    EXPECT_EQ(reader.readString(name), 16u);
+  }
 }
 
 // Answer headers after a call to "SetModemInfo" (12 letters): only a reply
@@ -158,8 +176,8 @@ TEST_F(QuarnLinkTest, PublishesOnFreshConnections) {
   EXPECT_EQ(m_pServer->connections(), 6);
 }
 
-// A failure gives -1 and its one "Error: " line. It leaves the connection
-// open, and the next publication must still start a new one.
+// A failure gives -1 and its one "Error: " line; the next publication starts
+// a new connection.
 TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
   const struct { AnswerMode mode; const char* setError; const char* mdmError; } kCases[] = {
       {AnswerMode::kNoSuccess, "Error: SetModemInfo failed: unknown result\n",
