@@ -17,9 +17,9 @@ class QuarnLink {
  public:
   // Builds TSocket(host, port) (interruptible by InterruptibleSocket::
   // InterruptAll) / TBufferedTransport (512/512, ReconnectingTransport) /
-  // TBinaryProtocol (strict write, lenient read, answers checked:
-  // ReplyCheckingProtocol) / QuarnClient. Connects nothing: each
-  // publication opens its own connection.
+  // TBinaryProtocol (strict write, lenient read, answers checked, strings
+  // and containers limited: ReplyCheckingProtocol) / QuarnClient. Connects
+  // nothing: each publication opens its own connection.
   explicit QuarnLink(const std::string& host = kQuarnHost, int port = kQuarnPort);
   ~QuarnLink();
 

@@ -1,5 +1,6 @@
-// Tests of the Quarn interface: the wire bytes of the daemon's two calls, and
-// QuarnLink against an in-process Quarn monitor on a free loopback port.
+// Tests of the Quarn interface: the wire bytes of the daemon's two calls, the
+// answers' limits, and QuarnLink against an in-process Quarn monitor on a
+// free loopback port.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -47,6 +48,14 @@ std::string Hex(const std::string& bytes) {
 std::string Squash(std::string hex) {
   hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
   return hex;
+}
+
+std::string Bytes(const std::string& spacedHex) {
+  std::string bytes;
+  for (const std::string hex = Squash(spacedHex); bytes.size() * 2 < hex.size();) {
+    bytes += static_cast<char>(std::stoi(hex.substr(bytes.size() * 2, 2), nullptr, 16));
+  }
+  return bytes;
 }
 
 // What QuarnLink puts on the socket for each vector, and nothing else.
@@ -116,10 +125,7 @@ TEST(ReplyCheckingProtocolTest, AcceptsOnlyAnswersToTheCall) {
     apache::thrift::protocol::TProtocol& protocol = checking;  // as the client holds it
     protocol.writeMessageBegin("SetModemInfo", apache::thrift::protocol::T_CALL, 0);
     buffer->resetBuffer();
-    std::string bytes;
-    for (const std::string hex = Squash(c.hex); bytes.size() * 2 < hex.size();) {
-      bytes += static_cast<char>(std::stoi(hex.substr(bytes.size() * 2, 2), nullptr, 16));
-    }
+    const std::string bytes = Bytes(c.hex);
     buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     std::string name;
     apache::thrift::protocol::TMessageType type;
@@ -130,6 +136,34 @@ TEST(ReplyCheckingProtocolTest, AcceptsOnlyAnswersToTheCall) {
       EXPECT_EQ(name, "SetModemInfo");
     } catch (const apache::thrift::TException& e) {
       EXPECT_STREQ(e.what(), c.refusal ? c.refusal : "(accepted)");
+    }
+  }
+}
+
+// An answer's fields the client does not know are skipped: claims at the
+// limits pass, claims over them fail before anything is allocated.
+TEST(ReplyCheckingProtocolTest, LimitsStringsAndContainers) {
+  using apache::thrift::protocol::TType;
+  const struct { const char* name; TType type; std::string hex; bool passes; } kCases[] = {
+      {"64 KiB string", TType::T_STRING, "00010000" + std::string(2 * 65536, '7'), true},
+      {"64 KiB + 1 string", TType::T_STRING, "00010001 7777", false},
+      {"2 GiB string", TType::T_STRING, "7fffffff 7777", false},
+      {"4096 empty structs", TType::T_LIST, "0c 00001000" + std::string(2 * 4096, '0'), true},
+      {"4097 empty structs", TType::T_LIST, "0c 00001001 00", false},
+      {"2^31 - 1 map entries", TType::T_MAP, "0b0b 7fffffff", false},
+      {"4097 set elements", TType::T_SET, "08 00001001", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string bytes = Bytes(c.hex);
+    auto buffer = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+    buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ReplyCheckingProtocol protocol(buffer);
+    try {
+      EXPECT_EQ(protocol.skip(c.type), bytes.size());
+      EXPECT_TRUE(c.passes);
+    } catch (const apache::thrift::protocol::TProtocolException& e) {
+      EXPECT_STREQ(e.what(), c.passes ? "(passes)" : "TProtocolException: Exceeded size limit");
     }
   }
 }
@@ -179,6 +213,7 @@ TEST_F(QuarnLinkTest, PublishesOnFreshConnections) {
 // A failure gives -1 and its one "Error: " line; the next publication starts
 // a new connection.
 TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
+  const char* kOverLimit = "Error: TProtocolException: Exceeded size limit\n";
   const struct { AnswerMode mode; const char* setError; const char* mdmError; } kCases[] = {
       {AnswerMode::kNoSuccess, "Error: SetModemInfo failed: unknown result\n",
        "Error: TEL_SendMDM failed: unknown result\n"},
@@ -189,6 +224,8 @@ TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
        "Error: answer is not for TEL_SendMDM\n"},
       {AnswerMode::kWrongName, "Error: answer is not for SetModemInfo\n",
        "Error: answer is not for TEL_SendMDM\n"},
+      {AnswerMode::kHugeString, kOverLimit, kOverLimit},
+      {AnswerMode::kHugeList, kOverLimit, kOverLimit},
   };
   QuarnLink link("localhost", m_Port);
   for (const auto& c : kCases) {
