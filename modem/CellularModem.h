@@ -77,7 +77,9 @@ class CellularModem {
   int WriteConfigToDisk(char* json, unsigned int len);
   // Bring the IMEI / SIMID (SIMID_B in slot "B") file in line with m_sIMEI /
   // m_sSimId: 0 when equal or rewritten, or when the value is empty (the
-  // file is kept), -1 when it cannot be written.
+  // file is kept), -1 when it cannot be written. A file that cannot be read
+  // (ReadSmallFile: not a regular file, over 64 KiB) counts as different;
+  // one that is not a regular file is left as it is (ReplaceSmallFile).
   int WriteIMEIToDisk();
   int WriteSIMIDToDisk();
 

@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -22,11 +22,9 @@ namespace {
 
 std::string CellPath(const char* name) { return PathIn(kCellularDirectory, name); }
 
-// At most 64 bytes, up to the first NUL, without trailing " \n\r\t".
-std::string ReadStoredValue(FILE* file) {
-  char bytes[64];
-  const size_t count = fread(bytes, 1, sizeof(bytes), file);
-  std::string value(bytes, strnlen(bytes, count));
+// At most the first 64 bytes, up to the first NUL, without trailing " \n\r\t".
+std::string StoredValue(const std::string& bytes) {
+  std::string value(bytes.data(), strnlen(bytes.data(), std::min<size_t>(bytes.size(), 64)));
   const size_t end = value.find_last_not_of(" \n\r\t");
   value.erase(end == std::string::npos ? 0 : end + 1);
   return value;
@@ -92,17 +90,9 @@ int CellularModem::WriteIdentityFile(const char* name, const std::string& value)
   if (value.empty()) return 0;
   const std::string path = CellPath(name);
   std::string stored;
-  FILE* file = fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    MakeDirectory(kCellularDirectory);  // a failure shows at the open below
-  } else {
-    stored = ReadStoredValue(file);
-    fclose(file);
-  }
-  if (stored == value) return 0;
-  file = fopen(path.c_str(), "w+");
-  if (file == nullptr) return -1;
-  fwrite(value.data(), 1, value.size(), file);
-  fclose(file);
-  return 0;
+  struct stat status;
+  const int found = ReadSmallFile(lgr, path, &stored, &status);
+  if (found == -1) MakeDirectory(kCellularDirectory);  // a failure shows at the write below
+  if (found == 0 && StoredValue(stored) == value) return 0;
+  return ReplaceSmallFile(lgr, path, value);
 }

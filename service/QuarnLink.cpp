@@ -1,46 +1,24 @@
 #include "service/QuarnLink.h"
 
+#include <exception>
 #include <functional>
 
-#include <exception>
-
 #include <thrift/Thrift.h>
-#include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
 #include "core/base/Globals.h"
 #include "service/InterruptibleSocket.h"
+#include "service/ReconnectingTransport.h"
 #include "service/ReplyCheckingProtocol.h"
 
 // Tested by tests/service_test.cpp.
 
-using apache::thrift::transport::TBufferedTransport;
-using apache::thrift::transport::TTransport;
-
 namespace {
 
-// A buffered transport whose open() always starts a new connection.
-// A failed call leaves the socket open (it is not closed on the failure
-// path), and the library's open() does nothing on an open socket: after
-// the service had dropped one connection, every later call would go to the
-// dead socket and fail, even with the service back. So open() first closes
-// what a failed call left behind and forgets any bytes still buffered.
-class ReconnectingTransport : public TBufferedTransport {
- public:
-  explicit ReconnectingTransport(std::shared_ptr<TTransport> socket)
-      : TBufferedTransport(socket, DEFAULT_BUFFER_SIZE, DEFAULT_BUFFER_SIZE) {}
-
-  void open() override {
-    if (transport_->isOpen()) transport_->close();
-    initPointers();
-    transport_->open();
-  }
-};
-
 // One publication: open, optional handler line, call, close. Returns 0, or
-// -1 after logging the failure: a Thrift one, or any other a call can raise
-// (a reply that claims a huge string can fail to allocate).
-int PublishOnce(TTransport& transport, const char* handlerLine,
+// -1 after dropping the connection and logging the failure: a Thrift one, or
+// any other a call can raise.
+int PublishOnce(ReconnectingTransport& transport, const char* handlerLine,
                 const std::function<void()>& call) {
   try {
     transport.open();
@@ -48,6 +26,7 @@ int PublishOnce(TTransport& transport, const char* handlerLine,
     call();
     transport.close();
   } catch (const std::exception& e) {
+    transport.drop();
     logger->printf(6, "Error: %s\n", e.what());
     return -1;
   }

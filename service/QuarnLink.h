@@ -10,15 +10,16 @@
 #include "core/base/Site.h"
 #include "quarn_types.h"
 
-namespace apache { namespace thrift { namespace transport { class TTransport; } } }
 namespace quarn { class QuarnClient; }
+class ReconnectingTransport;
 
 class QuarnLink {
  public:
   // Builds TSocket(host, port) (interruptible by InterruptibleSocket::
-  // InterruptAll) / TBufferedTransport (512/512) / TBinaryProtocol (strict
-  // write, lenient read, answers checked) / QuarnClient. Connects nothing:
-  // each publication opens its own connection.
+  // InterruptAll) / TBufferedTransport (512/512, ReconnectingTransport) /
+  // TBinaryProtocol (strict write, lenient read, answers checked, strings
+  // and containers limited: ReplyCheckingProtocol) / QuarnClient. Connects
+  // nothing: each publication opens its own connection.
   explicit QuarnLink(const std::string& host = kQuarnHost, int port = kQuarnPort);
   ~QuarnLink();
 
@@ -32,16 +33,16 @@ class QuarnLink {
 
   // open(); if |handlerLine| is not null and debug > kDebugStatus, log it through
   // logger at 6; SetModemInfo(info); close(). Returns 0 on success. On a
-  // failure (any exception) logs "Error: <text>\n" through logger at 6 and
-  // returns -1; the connection is then left as it is, and the next
-  // publication starts a new one. The service's answer value is ignored.
+  // failure (any exception) closes the connection at once, so that nothing
+  // more of a bad answer is read, logs "Error: <text>\n" through logger at 6
+  // and returns -1. The service's answer value is ignored.
   int SetModemInfo(const quarn::stCellularInfo& info, const char* handlerLine);
 
   // open(); TEL_SendMDM(info); close(). Same results and log line as above.
   int TEL_SendMDM(const quarn::stModemInfo& info);
 
  private:
-  std::shared_ptr<apache::thrift::transport::TTransport> m_pTransport;  // the buffered transport
+  std::shared_ptr<ReconnectingTransport> m_pTransport;
   std::unique_ptr<quarn::QuarnClient> m_pClient;
 };
 

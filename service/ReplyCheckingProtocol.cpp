@@ -17,7 +17,7 @@ namespace {
 
 ReplyCheckingProtocol::ReplyCheckingProtocol(
     std::shared_ptr<apache::thrift::transport::TTransport> transport)
-    : TBinaryProtocolT(std::move(transport), 0, 0, false, true) {}
+    : TBinaryProtocolT(std::move(transport), kStringLimit, kContainerLimit, false, true) {}
 
 uint32_t ReplyCheckingProtocol::writeMessageBegin_virt(const std::string& name,
                                                        const TMessageType type,

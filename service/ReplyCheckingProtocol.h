@@ -2,10 +2,14 @@
 // an answer that does not belong to the call just sent. The generated client
 // would skip such a message and then wait for another one that never comes;
 // and a stray name length in the header would make it allocate whatever the
-// peer claims. Here the header is checked before the name is read.
+// peer claims. Here the header is checked before the name is read, and the
+// body's strings and containers are limited: anything that binds the
+// service's port can answer, and a claimed 2 GiB string was allocated and
+// zero-filled before a byte of it arrived.
 #ifndef WANVOX_SERVICE_REPLYCHECKINGPROTOCOL_H_
 #define WANVOX_SERVICE_REPLYCHECKINGPROTOCOL_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,7 +17,14 @@
 
 class ReplyCheckingProtocol : public apache::thrift::protocol::TBinaryProtocol {
  public:
-  // Strict write on, strict read off, no string or container limit.
+  // The most an answer may claim: a string of more bytes or a container of
+  // more elements fails the call with TProtocolException "Exceeded size
+  // limit" before anything is allocated. Quarn's answers to the daemon's
+  // calls carry one i32.
+  static constexpr int32_t kStringLimit = 64 * 1024;
+  static constexpr int32_t kContainerLimit = 4096;
+
+  // Strict write on, strict read off, the two limits above.
   explicit ReplyCheckingProtocol(std::shared_ptr<apache::thrift::transport::TTransport> transport);
 
   // Remembers the method name of the call.

@@ -1,9 +1,10 @@
 // Runs under tests/sandboxed: /etc is a scratch overlay there.
 #include "core/DaemonConfig.h"
 
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "core/base/Globals.h"
+#include "core/base/SettingsFile.h"
+#include "tests/log_capture.h"
 
 namespace {
 
@@ -114,6 +119,52 @@ TEST_F(DaemonConfigTest, ChangeIsTheModificationTime) {
 
   remove(kPath.c_str());
   EXPECT_EQ(0, CheckConfigChanged(&cfg));
+}
+
+// What sits at a settings or identity path decides whether it is read or
+// written; nothing may block in open(). Each row: what is there, what
+// ReadSmallFile and then ReplaceSmallFile return, and why they refused.
+TEST(SettingsFileTest, OnlyRegularFilesUpTo64KiBAreReadOrWritten) {
+  char pattern[] = "/tmp/wanvox-settingsfile.XXXXXX";
+  const std::string dir = mkdtemp(pattern), path = dir + "/f", target = dir + "/target";
+  const struct { std::string name, contents; int read, write; const char* why; } kCases[] = {
+      {"missing", "", -1, 0, nullptr},
+      {"regular", "12345", 0, 0, nullptr},
+      {"symlink", "12345", 0, 0, nullptr},
+      {"exactly 64 KiB", std::string(65536, 'x'), 0, 0, nullptr},
+      {"64 KiB + 1", std::string(65537, 'x'), -2, 0, "larger than 65536 bytes"},
+      {"FIFO", "", -2, -1, "not a regular file"},
+      {"FIFO held open", "", -2, -1, "not a regular file"},  // a writer that never writes
+      {"directory", "", -2, -1, "not a regular file"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    if (!c.contents.empty()) std::ofstream(c.name == "symlink" ? target : path) << c.contents;
+    const int linked = c.name == "symlink" ? symlink(target.c_str(), path.c_str()) : 0;
+    if (c.name.compare(0, 4, "FIFO") == 0) mkfifo(path.c_str(), 0600);
+    const int held = c.name == "FIFO held open" ? open(path.c_str(), O_RDWR) : -1;
+    if (c.name == "directory") mkdir(path.c_str(), 0700);
+    LogCapture log{&lgr};
+    std::string contents;
+    struct stat status = {};
+    EXPECT_EQ(linked, 0);
+    EXPECT_EQ(ReadSmallFile(lgr, path, &contents, &status), c.read);
+    EXPECT_EQ(contents, c.read == 0 ? c.contents : "");
+    EXPECT_EQ(ReplaceSmallFile(lgr, path, "written"), c.write);
+    const std::string why = c.why ? ": " + std::string(c.why) + "\n" : "";
+    EXPECT_EQ(log.Text(), (c.why ? "Not reading " + path + why : "") +
+                              (c.write ? "Not writing " + path + why : ""));
+    contents.clear();
+    if (c.write == 0) ReadSmallFile(lgr, path, &contents, &status);
+    EXPECT_EQ(contents, c.write == 0 ? "written" : "");
+    struct stat link = {};
+    lstat(path.c_str(), &link);
+    EXPECT_EQ(S_ISLNK(link.st_mode), c.name == "symlink");
+    if (held >= 0) close(held);
+    remove(path.c_str());
+    remove(target.c_str());
+  }
+  rmdir(dir.c_str());
 }
 
 }  // namespace

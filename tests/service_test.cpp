@@ -1,5 +1,6 @@
-// Tests of the Quarn interface: the wire bytes of the daemon's two calls, and
-// QuarnLink against an in-process Quarn monitor on a free loopback port.
+// Tests of the Quarn interface: the wire bytes of the daemon's two calls, the
+// answers' limits, and QuarnLink against an in-process Quarn monitor on a
+// free loopback port.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -17,11 +18,13 @@
 
 #include <gtest/gtest.h>
 #include <thrift/TApplicationException.h>
+#include <thrift/TConfiguration.h>
 #include <thrift/transport/TBufferTransports.h>
 
 #include "Quarn.h"
 #include "core/base/Globals.h"
 #include "service/QuarnLink.h"
+#include "service/ReconnectingTransport.h"
 #include "service/ReplyCheckingProtocol.h"
 #include "tests/QuarnVectors.h"
 #include "tests/log_capture.h"
@@ -45,6 +48,14 @@ std::string Hex(const std::string& bytes) {
 std::string Squash(std::string hex) {
   hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
   return hex;
+}
+
+std::string Bytes(const std::string& spacedHex) {
+  std::string bytes;
+  for (const std::string hex = Squash(spacedHex); bytes.size() * 2 < hex.size();) {
+    bytes += static_cast<char>(std::stoi(hex.substr(bytes.size() * 2, 2), nullptr, 16));
+  }
+  return bytes;
 }
 
 // What QuarnLink puts on the socket for each vector, and nothing else.
@@ -75,6 +86,22 @@ TEST(QuarnWireTest, LinkSendsTheHandDerivedBytes) {
   close(listener);
 }
 
+// Thrift counts the strings read through the buffer (each answer's name) against
+// the message size and never resets the count on this transport: open() must, or a
+// long-lived link fails every call once the count runs out.
+TEST(ReconnectingTransportTest, EachOpenStartsAFreshMessageSizeCount) {
+  auto memory = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+  auto transport = std::make_shared<ReconnectingTransport>(
+      memory, std::make_shared<apache::thrift::TConfiguration>(100));
+  apache::thrift::protocol::TBinaryProtocol reader(transport), writer(memory);
+  std::string name;
+  for (int answer = 0; answer < 10; ++answer) {  // 120 bytes of names in all
+    transport->open();
+    writer.writeString(std::string("SetModemInfo"));
+    EXPECT_EQ(reader.readString(name), 16u);
+  }
+}
+
 // Answer headers after a call to "SetModemInfo" (12 letters): only a reply
 // or an exception for that method passes, in the strict or the old form, and
 // a refused header is refused before its name is read.
@@ -98,10 +125,7 @@ TEST(ReplyCheckingProtocolTest, AcceptsOnlyAnswersToTheCall) {
     apache::thrift::protocol::TProtocol& protocol = checking;  // as the client holds it
     protocol.writeMessageBegin("SetModemInfo", apache::thrift::protocol::T_CALL, 0);
     buffer->resetBuffer();
-    std::string bytes;
-    for (const std::string hex = Squash(c.hex); bytes.size() * 2 < hex.size();) {
-      bytes += static_cast<char>(std::stoi(hex.substr(bytes.size() * 2, 2), nullptr, 16));
-    }
+    const std::string bytes = Bytes(c.hex);
     buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     std::string name;
     apache::thrift::protocol::TMessageType type;
@@ -112,6 +136,34 @@ TEST(ReplyCheckingProtocolTest, AcceptsOnlyAnswersToTheCall) {
       EXPECT_EQ(name, "SetModemInfo");
     } catch (const apache::thrift::TException& e) {
       EXPECT_STREQ(e.what(), c.refusal ? c.refusal : "(accepted)");
+    }
+  }
+}
+
+// An answer's fields the client does not know are skipped: claims at the
+// limits pass, claims over them fail before anything is allocated.
+TEST(ReplyCheckingProtocolTest, LimitsStringsAndContainers) {
+  using apache::thrift::protocol::TType;
+  const struct { const char* name; TType type; std::string hex; bool passes; } kCases[] = {
+      {"64 KiB string", TType::T_STRING, "00010000" + std::string(2 * 65536, '7'), true},
+      {"64 KiB + 1 string", TType::T_STRING, "00010001 7777", false},
+      {"2 GiB string", TType::T_STRING, "7fffffff 7777", false},
+      {"4096 empty structs", TType::T_LIST, "0c 00001000" + std::string(2 * 4096, '0'), true},
+      {"4097 empty structs", TType::T_LIST, "0c 00001001 00", false},
+      {"2^31 - 1 map entries", TType::T_MAP, "0b0b 7fffffff", false},
+      {"4097 set elements", TType::T_SET, "08 00001001", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string bytes = Bytes(c.hex);
+    auto buffer = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+    buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ReplyCheckingProtocol protocol(buffer);
+    try {
+      EXPECT_EQ(protocol.skip(c.type), bytes.size());
+      EXPECT_TRUE(c.passes);
+    } catch (const apache::thrift::protocol::TProtocolException& e) {
+      EXPECT_STREQ(e.what(), c.passes ? "(passes)" : "TProtocolException: Exceeded size limit");
     }
   }
 }
@@ -158,9 +210,10 @@ TEST_F(QuarnLinkTest, PublishesOnFreshConnections) {
   EXPECT_EQ(m_pServer->connections(), 6);
 }
 
-// A failure gives -1 and its one "Error: " line. It leaves the connection
-// open, and the next publication must still start a new one.
+// A failure gives -1 and its one "Error: " line; the next publication starts
+// a new connection.
 TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
+  const char* kOverLimit = "Error: TProtocolException: Exceeded size limit\n";
   const struct { AnswerMode mode; const char* setError; const char* mdmError; } kCases[] = {
       {AnswerMode::kNoSuccess, "Error: SetModemInfo failed: unknown result\n",
        "Error: TEL_SendMDM failed: unknown result\n"},
@@ -171,6 +224,8 @@ TEST_F(QuarnLinkTest, FailuresAreLoggedAndTheNextPublicationRecovers) {
        "Error: answer is not for TEL_SendMDM\n"},
       {AnswerMode::kWrongName, "Error: answer is not for SetModemInfo\n",
        "Error: answer is not for TEL_SendMDM\n"},
+      {AnswerMode::kHugeString, kOverLimit, kOverLimit},
+      {AnswerMode::kHugeList, kOverLimit, kOverLimit},
   };
   QuarnLink link("localhost", m_Port);
   for (const auto& c : kCases) {

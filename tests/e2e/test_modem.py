@@ -3,10 +3,15 @@ mock, is published to Quarn and on the LAN: one daemon run of about 30 s (its lo
 against the real ModemManager in test_real_modem.py). ModemManager freezes (the mock is stopped with
 SIGSTOP) until the modem is lost, then it is attached, queried and published afresh, and
 ModemManager freezes again until the daemon is stopped: one run of one and a half to two and a half
-minutes."""
+minutes. FIFOs and 10 MB files at the settings and identity paths, at start and while running: one
+run of about 25 s."""
 
 import json
+import os
+import re
 import signal
+import stat
+import sys
 import time
 import unittest
 
@@ -151,6 +156,109 @@ class FrozenModemManagerTest(unittest.TestCase):
                 mm.process.signal(signal.SIGCONT)
             self.assertIn(b"State: Modem Shutdown", log(mark))
             self.assertLess(max(rss), RSS_LIMIT_KB)
+
+
+CONFIG, CELLULAR = "/etc/ostrel/quarn/wanvox.conf", "/etc/ostrel/cell/cellular.conf"
+PATHS = {CONFIG: "wanvox", CELLULAR: "modem", "/etc/ostrel/cell/IMEI": "modem",
+         "/etc/ostrel/cell/SIMID": "modem"}  # and the log that names each
+HUGE = b'{"interval": 30, "version": 1, "pad": "' + b"x" * (10 << 20) + b'"}'
+WHY = {"fifo": b"not a regular file\n", "huge": b"larger than 65536 bytes\n"}
+
+
+class HostileFilesTest(unittest.TestCase):
+    """Side by side: a gateway that starts with a FIFO at each path and then finds a 10 MB file
+    there, one that starts with 10 MB files and then finds FIFOs, and one with neither, whose
+    VmHWM is the measure at start. wanvox.conf is read again on its 15 s change check, the
+    cellular files when the modem is plugged in again."""
+
+    def test_fifos_and_huge_files_neither_hang_nor_bloat_the_daemon(self):
+        with Sandbox(gateways=3) as sb:
+            fifo_first, huge_first = sb.gateways[:2]
+            for path in PATHS:
+                make_fifo(fifo_first, path)
+                huge_first.seed(path, HUGE)
+            # cellular.conf with a writer that never writes
+            with open(fifo_first.path(CELLULAR), "r+b", buffering=0):
+                self.run_gateways(sb, fifo_first, huge_first)
+
+    def run_gateways(self, sb, fifo_first, huge_first):
+        udevs, daemons = [], []
+        for gw in sb.gateways:
+            mm = ModemManager(gw).start()
+            mm.add_modem(**MODEM)
+            udevs.append(UdevTestbed(gw))
+            daemons.append(gw.start_daemon([], env=dict(udevs[-1].daemon_env(), **mm.env)))
+        for udev in udevs:
+            udev.wait_monitor()
+            udev.plug("sierra")
+        for gw, daemon in zip(sb.gateways, daemons):
+            wait_settled(gw, daemon, 1)
+        for path in PATHS:  # the FIFOs are left alone; the large files are rewritten
+            self.assertTrue(stat.S_ISFIFO(os.stat(fifo_first.path(path)).st_mode), path)
+        self.assertEqual(huge_first.read(CONFIG), b'{"interval": 60}')
+        self.assertEqual(json.loads(huge_first.read(CELLULAR))["slot"], "A")
+        self.assertEqual(huge_first.read("/etc/ostrel/cell/IMEI"), IMEI.encode())
+        self.assertLines(fifo_first, ["fifo"])
+        self.assertLines(huge_first, ["huge"])
+        start = [daemon.hwm_kib() or 0 for daemon in daemons]  # 0: under a sanitizer
+        for name, hwm in zip(["FIFO", "10 MB file"], start):
+            sys.stderr.write("at start, %s: VmHWM %+d kB\n" % (name, hwm - start[2]))
+            self.assertLess(hwm - start[2], 5 * 1024, name)
+
+        for path in PATHS:
+            os.unlink(fifo_first.path(path))
+            fifo_first.seed(path, HUGE)
+            os.unlink(huge_first.path(path))
+            make_fifo(huge_first, path)
+        for udev in udevs[:2]:
+            udev.unplug("sierra")
+            udev.plug("sierra")
+        for gw, daemon in zip(sb.gateways[:2], daemons):
+            wait_settled(gw, daemon, 2)
+            wait_for(lambda: gw.read("/var/log/wanvox").count(b"Not reading " + CONFIG.encode())
+                     == 2, 20, what="the settings file read again")
+        self.assertLines(fifo_first, ["fifo", "huge"])
+        self.assertLines(huge_first, ["huge", "fifo"])
+        for name, daemon, hwm in zip(["FIFO, then 10 MB", "10 MB, then FIFO"], daemons, start):
+            growth, stopping = (daemon.hwm_kib() - hwm if hwm else 0), time.monotonic()
+            daemon.signal(signal.SIGTERM)
+            self.assertEqual(daemon.wait_exit(5), 0, name)
+            stop = time.monotonic() - stopping
+            sys.stderr.write("%s: VmHWM +%d kB, stop %.2f s\n" % (name, growth, stop))
+            self.assertLess(growth, 5 * 1024, name)
+            self.assertLess(stop, 3.0, name)
+        self.assertEqual(daemons[2].stop(), 0)
+
+    def assertLines(self, gw, kinds):
+        """The "Not reading"/"Not writing" lines of each path, for what was there in turn: a FIFO
+        is not written to (and wanvox.conf only written at start). Each of the modem's three ports
+        attaches it afresh, so the cellular files may be read more than once."""
+        for path, log in PATHS.items():
+            name = path.encode()
+            found = re.findall(rb"Not \w+ %s: [^\n]*\n" % re.escape(name),
+                               gw.read("/var/log/" + log))
+            expected = {b"Not reading %s: %s" % (name, WHY[kind]) for kind in kinds}
+            if "fifo" in kinds and (path != CONFIG or kinds[0] == "fifo"):
+                expected.add(b"Not writing %s: %s" % (name, WHY["fifo"]))
+            self.assertEqual(set(found), expected, (gw.index, path))
+            if path == CONFIG:  # read once at start and once on the change
+                self.assertEqual(len(found), len(expected), found)
+
+
+def wait_settled(gw, daemon, plugs):
+    """Waits until the modem, plugged in `plugs` times, runs after its last port was announced."""
+    def settled():
+        log = gw.read("/var/log/modem")
+        return (daemon.stdout().count(b"SetPath: /dev/ttyUSB2") >= plugs
+                and log.rfind(b"State: Modem Running") > log.rfind(b"State: Modem Attached"))
+    for _ in range(2):  # twice: the last attach may not have been logged the first time
+        wait_for(settled, 30, what="the modem running")
+        time.sleep(1)
+
+
+def make_fifo(gw, path):
+    os.makedirs(os.path.dirname(gw.path(path)), exist_ok=True)
+    os.mkfifo(gw.path(path))
 
 
 if __name__ == "__main__":

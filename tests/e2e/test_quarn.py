@@ -1,11 +1,13 @@
 """End to end: the daemon without a modem meets a broken Quarn service.
 
 One run of about 50 s: answers that belong to no call, an answer that never comes, and stray
-signals. The no-modem record and its schedule are unit-tested (StatusPublisherTest, QuarnLinkTest).
+signals; one of about 25 s: answers that claim a 2 GiB string or a list of 2^31 - 1 structs. The
+no-modem record and its schedule are unit-tested (StatusPublisherTest, QuarnLinkTest).
 """
 
 import re
 import signal
+import sys
 import time
 import unittest
 
@@ -13,6 +15,7 @@ from sandbox import Sandbox, wait_for
 from sandbox.quarn import QuarnMonitor
 
 LOG = "/var/log/wanvox"
+CONFIG = "/etc/ostrel/quarn/wanvox.conf"
 # Deadlines count whole uptime seconds, polled every 250 ms: a period of 6 is 5 to 7 s of real time.
 PERIOD, SLACK = 6.0, 1.1
 
@@ -21,7 +24,7 @@ class BrokenServiceTest(unittest.TestCase):
     def test_bad_answers_fail_fast_and_a_silent_service_holds_nothing_up(self):
         with Sandbox() as sb:
             gw = sb.gateway
-            gw.seed("/etc/ostrel/quarn/wanvox.conf", b'{"interval": 0}')  # status records only
+            gw.seed(CONFIG, b'{"interval": 0}')  # status records only
             quarn = QuarnMonitor(gw, mode="garbage").start()
             daemon = gw.start_daemon([])
             wait_for(lambda: "cellular-mon" in daemon.threads(), 5, what="the worker threads")
@@ -61,6 +64,37 @@ class BrokenServiceTest(unittest.TestCase):
                              + [b"Error: No more data to read.\n", b"Error: Interrupted\n"])
             self.assertIn(b"Caught signal 15 : ", gw.read(LOG))
             self.assertNotIn(b"Caught signal 1 :", gw.read(LOG))
+
+    def test_huge_claims_cost_one_publication_each_and_no_memory(self):
+        modes = ["huge-string", "huge-list"]
+        with Sandbox(gateways=len(modes)) as sb:  # side by side: their waits overlap
+            daemons = []
+            for gw in sb.gateways:
+                gw.seed(CONFIG, b'{"interval": 0}')
+                daemons.append(gw.start_daemon([]))
+            for daemon in daemons:  # the publisher has run once (no service yet)
+                daemon.wait_for_log("Error: ", 15)
+            before = [daemon.hwm_kib() for daemon in daemons]
+            quarns = [QuarnMonitor(gw, mode=mode).start() for gw, mode in zip(sb.gateways, modes)]
+            for quarn in quarns:
+                quarn.wait_for_calls(3, "SetModemInfo", timeout=4 * PERIOD)
+            time.sleep(1)  # the third answer has been read; the fourth call is 4 s away
+            for gw, daemon, quarn, mode, hwm in zip(sb.gateways, daemons, quarns, modes, before):
+                with self.subTest(mode=mode):
+                    arrivals = [c["mono"] for c in quarn.calls("SetModemInfo")]
+                    for earlier, later in zip(arrivals, arrivals[1:]):  # each on schedule
+                        self.assertAlmostEqual(later - earlier, PERIOD, delta=SLACK, msg=arrivals)
+                    growth = (daemon.hwm_kib() or 0) - (hwm or 0)  # 0: under a sanitizer
+                    stopping = time.monotonic()
+                    daemon.signal(signal.SIGTERM)
+                    self.assertEqual(daemon.wait_exit(5), 0)
+                    stop = time.monotonic() - stopping
+                    sys.stderr.write("%s: VmHWM +%d kB, stop %.2f s\n" % (mode, growth, stop))
+                    self.assertLess(growth, 5 * 1024)
+                    self.assertLess(stop, 3.0)
+                    errors = re.findall(rb"Error: [^\n]*\n", gw.read(LOG))
+                    over = errors.count(b"Error: TProtocolException: Exceeded size limit\n")
+                    self.assertEqual(over, len(arrivals), errors)
 
 
 if __name__ == "__main__":

@@ -23,6 +23,8 @@ const struct {
     {AnswerMode::kSilent, "silent"},
     {AnswerMode::kGarbage, "garbage"},
     {AnswerMode::kWrongName, "wrong-name"},
+    {AnswerMode::kHugeString, "huge-string"},
+    {AnswerMode::kHugeList, "huge-list"},
 };
 
 // An old-style header whose first word, read as a name length, is 2 GiB.
@@ -41,6 +43,20 @@ void WriteAnswer(AnswerMode mode, const std::string& name, int32_t seqid, TProto
     out.writeFieldEnd();
     out.writeFieldStop();
     out.writeStructEnd();
+  } else if (mode == AnswerMode::kHugeString || mode == AnswerMode::kHugeList) {
+    // A correct header, then field 1 of the result (skipped by the caller)
+    // with its claim and a few bytes of it. Thrift's own message-size check
+    // passes the list: a struct may be empty, so its elements claim no bytes.
+    out.writeMessageBegin(name, apache::thrift::protocol::T_REPLY, seqid);
+    out.writeStructBegin("result");
+    if (mode == AnswerMode::kHugeString) {
+      out.writeFieldBegin("huge", apache::thrift::protocol::T_STRING, 1);
+      out.writeI32(0x7fffffff);
+    } else {
+      out.writeFieldBegin("huge", apache::thrift::protocol::T_LIST, 1);
+      out.writeListBegin(apache::thrift::protocol::T_STRUCT, 0x7fffffff);
+    }
+    out.writeI32(0);
   } else if (mode == AnswerMode::kNoSuccess) {
     out.writeMessageBegin(name, apache::thrift::protocol::T_REPLY, seqid);
     out.writeStructBegin("result");

@@ -12,16 +12,19 @@
 #include <thrift/TProcessor.h>
 
 enum class AnswerMode {
-  kAnswer,     // a normal reply with `success`
-  kNoSuccess,  // a reply without field 0: the caller sees "<method> failed: unknown result"
-  kException,  // an exception message (TApplicationException)
-  kDrop,       // the call is read, then the connection is closed unanswered
-  kSilent,     // the call is read and never answered; the connection stays open
-  kGarbage,    // the answer claims a 2 GiB method name; the connection stays open
-  kWrongName,  // a well-formed reply for another method; the connection stays open
+  kAnswer,      // a normal reply with `success`
+  kNoSuccess,   // a reply without field 0: the caller sees "<method> failed: unknown result"
+  kException,   // an exception message (TApplicationException)
+  kDrop,        // the call is read, then the connection is closed unanswered
+  kSilent,      // the call is read and never answered; the connection stays open
+  kGarbage,     // the answer claims a 2 GiB method name; the connection stays open
+  kWrongName,   // a well-formed reply for another method; the connection stays open
+  kHugeString,  // a reply claiming a 2 GiB string; the connection stays open
+  kHugeList,    // a reply claiming a list of 2^31 - 1 structs; the connection stays open
 };
 
-// "answer", "no-success", "exception", "drop", "silent", "garbage", "wrong-name".
+// "answer", "no-success", "exception", "drop", "silent", "garbage", "wrong-name",
+// "huge-string", "huge-list".
 const char* AnswerModeName(AnswerMode mode);
 // Returns false and leaves *mode alone for an unknown name.
 bool ParseAnswerMode(const std::string& name, AnswerMode* mode);

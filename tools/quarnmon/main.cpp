@@ -17,9 +17,10 @@
 // MODE says how calls are answered: "answer" (normally, success 0),
 // "no-success" (a reply without the result field), "exception" (an
 // exception message), "drop" (close the connection unanswered), "silent"
-// (never answer), "garbage" (an answer header claiming a 2 GiB name) or
-// "wrong-name" (a reply for another method); the last three keep the
-// connection open, as a broken service would. At run
+// (never answer), "garbage" (an answer header claiming a 2 GiB name),
+// "wrong-name" (a reply for another method), "huge-string" or "huge-list"
+// (a reply claiming a 2 GiB string or a list of 2^31 - 1 structs); the last
+// five keep the connection open, as a broken service would. At run
 // time SIGHUP switches to "answer", SIGUSR1 to "no-success" and SIGUSR2 to
 // "exception". SIGINT or SIGTERM stops the monitor with exit status 0.
 
@@ -58,7 +59,8 @@ struct Options {
 void Usage(const char* program) {
   fprintf(stderr,
           "usage: %s [--host ADDRESS] [--port PORT] [--mode MODE]\n"
-          "  MODE: answer, no-success, exception, drop, silent, garbage, wrong-name\n",
+          "  MODE: answer, no-success, exception, drop, silent, garbage, wrong-name,\n"
+          "        huge-string, huge-list\n",
           program);
 }
 

@@ -104,13 +104,20 @@ class Process:
     def rss_kib(self):
         """Its resident memory (VmRSS, KiB); None once gone, or under a sanitizer, whose shadow
         memory says nothing about the program's own."""
+        return self._status_kib("VmRSS:")
+
+    def hwm_kib(self):
+        """Its peak resident memory (VmHWM, KiB), with the same None cases as rss_kib."""
+        return self._status_kib("VmHWM:")
+
+    def _status_kib(self, field):
         try:
             with open("/proc/%d/maps" % self.pid) as f:
                 maps = f.read()
             if "libasan" in maps or "libtsan" in maps:
                 return None
             with open("/proc/%d/status" % self.pid) as f:
-                return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+                return next(int(line.split()[1]) for line in f if line.startswith(field))
         except (FileNotFoundError, ProcessLookupError):
             return None
 
