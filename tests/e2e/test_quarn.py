@@ -13,7 +13,7 @@ from sandbox import Sandbox, wait_for
 from sandbox.quarn import QuarnMonitor
 
 LOG = "/var/log/wanvox"
-# Deadlines count whole uptime seconds, polled every 250 ms: a period of 6 is 5 to 7 s of real time.
+# Deadlines count whole uptime seconds: a period of 6 is 5 to 7 s of real time.
 PERIOD, SLACK = 6.0, 1.1
 
 
