@@ -13,6 +13,7 @@
 namespace {
 
 constexpr unsigned int kFailedReadingPause = 1000000;  // microseconds
+constexpr int kUntimedWaitMilliseconds = 1000;
 
 // Whether this thread's last uptime reading failed: each loop reads and
 // waits on its own thread, and one thread's failure says nothing of another.
@@ -73,10 +74,17 @@ int SystemWait(const Clock::Until& until, const std::vector<int>& fds) {
   for (int fd : fds) entries.push_back({fd, POLLIN, 0});
   const bool timed = timer.Arm(until);
   entries.push_back({timed ? timer.fd() : -1, POLLIN, 0});
+  // Without a timer (no descriptor left for it) a pause is poll's own time-out,
+  // and a deadline wait lasts a second: the caller's next reading decides.
+  int timeout = -1;
+  if (!timed && until.deadline != Clock::kNoDeadline) timeout = kUntimedWaitMilliseconds;
+  if (!timed && until.deadline == Clock::kNoDeadline && until.pause != 0) {
+    timeout = static_cast<int>(until.pause / 1000);
+  }
   while (true) {
-    int ready = poll(entries.data(), entries.size(), -1);
+    int ready = poll(entries.data(), entries.size(), timeout);
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) break;  // cannot happen with valid descriptors; do not spin
+    if (ready <= 0) break;  // an untimed wait is over, or bad arguments
     for (size_t i = 0; i < fds.size(); ++i) {
       if (entries[i].revents != 0) {
         if (timed) timer.Disarm();
