@@ -13,6 +13,7 @@
 #include "core/base/Globals.h"
 #include "core/base/SettingsFile.h"
 #include "core/base/Site.h"
+#include "core/base/Wake.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
@@ -23,11 +24,12 @@
 
 namespace {
 
-// Also ends any Quarn call that is waiting for an answer, so that a service
-// which never answers cannot hold up the shutdown.
+// Sets bExitApp and wakes the threads that wait for it (RequestExit). Also
+// ends any Quarn call that is waiting for an answer, so that a service which
+// never answers cannot hold up the shutdown.
 void signal_handler(int sig) {
   CaughtSignals::Record(sig);
-  bExitApp = true;
+  Wake::RequestExit();
   InterruptibleSocket::InterruptAll();
 }
 
@@ -66,7 +68,7 @@ int Daemon::Run() {
   ScheduleSettingsCheck(&m_Cfg, t0);
   InstallSignalHandlers();
 
-  m_pBroadcast.reset(new UDP());
+  m_pBroadcast.reset(new UDP(Clock::System(), &m_ExitWake));
   m_pBroadcast->connect_broadcast(kBroadcastAddress, kBEPPort);
   QuarnLink::SilenceLibraryOutput();
   m_pQuarn.reset(new QuarnLink());
@@ -80,7 +82,7 @@ int Daemon::Run() {
   outputs.broadcast = [broadcast](unsigned char* data, int length) {
     return broadcast->send_data_broadcast(data, length);
   };
-  StatusPublisher publisher(&m_Args, &m_Cfg, clock, outputs);
+  StatusPublisher publisher(&m_Args, &m_Cfg, clock, m_ExitWake, outputs);
   int32_t t1 = t0;
   clock.Uptime(&t1);
   publisher.SetFirstDeadlines(t1);

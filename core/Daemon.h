@@ -9,6 +9,7 @@
 
 #include "core/DaemonConfig.h"
 #include "core/HandlerArgs.h"
+#include "core/base/Wake.h"
 #include "hotplug/uDev.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
@@ -35,6 +36,10 @@ class Daemon {
   void StartWorkers();
   void StartWorker(pthread_t* thread, void* (*entry)(void*), void* arg, const char* name);
   void StopWorkers();
+
+  // The main thread's wake-up on the exit request: the publisher's waits
+  // and its broadcast pause watch it.
+  Wake m_ExitWake{Wake::kExitRequest};
 
   // Created in this order and released in reverse.
   std::unique_ptr<BEPMessage> m_pBEP;

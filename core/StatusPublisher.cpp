@@ -9,11 +9,12 @@
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 
-StatusPublisher::StatusPublisher(__handler_args* args, __cfg* cfg,
-                                 const Clock& clock, Outputs outputs)
+StatusPublisher::StatusPublisher(__handler_args* args, __cfg* cfg, const Clock& clock,
+                                 const Wake& exitWake, Outputs outputs)
     : m_pArgs(args),
       m_pCfg(cfg),
       m_Clock(clock),
+      m_Wake(exitWake),
       m_Outputs(std::move(outputs)),
       m_Now(0),
       m_BroadcastDeadline(0),
@@ -32,7 +33,7 @@ void StatusPublisher::Run() {
   while (!bExitApp) {
     CaughtSignals::LogPending(logger);
     RunPass();
-    m_Clock.Sleep(kPublisherPassMicroseconds);
+    m_Clock.WaitUntil(NextDeadline(), {m_Wake.fd()});
   }
   CaughtSignals::LogPending(logger);
 }
@@ -43,6 +44,12 @@ void StatusPublisher::RunPass() {
   if (Due(m_BroadcastDeadline)) Broadcast();
   if (Due(m_StatusDeadline)) PublishStatus();
   if (Due(m_SummaryDeadline) && m_pCfg->interval != 0) PublishSummary();
+}
+
+// A summary deadline with the interval 0 never moves, so it must not count.
+int32_t StatusPublisher::NextDeadline() const {
+  return Clock::Earliest({m_pCfg->nextCheck, m_BroadcastDeadline, m_StatusDeadline,
+                          m_pCfg->interval != 0 ? m_SummaryDeadline : 0});
 }
 
 bool StatusPublisher::RouterHeard() const {

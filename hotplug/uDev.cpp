@@ -1,7 +1,6 @@
 #include "hotplug/uDev.h"
 
 #include <libudev.h>
-#include <poll.h>
 
 #include <string>
 
@@ -14,12 +13,6 @@
 // decided on its TtyDevice copy (ScanDevice, HandleEvent).
 
 namespace {
-
-bool IsReadable(int fd) {
-  if (fd < 0) return false;
-  struct pollfd entry = {fd, POLLIN, 0};
-  return poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
-}
 
 udev_monitor* OpenMonitor(udev* context) {
   udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
@@ -38,7 +31,10 @@ uDev::uDev(Clock& clock) : m_Clock(clock), m_bFinish(false) {}
 
 uDev::~uDev() {}
 
-void uDev::finish() { m_bFinish = true; }
+void uDev::finish() {
+  m_bFinish = true;
+  m_FinishWake.Ring();
+}
 
 int uDev::Scan(uint8_t debug, CellularModem* modem) {
   udev* context = udev_new();
@@ -78,9 +74,16 @@ int uDev::Monitor(uint8_t debug, CellularModem* modem) {
   if (monitor == nullptr) logger->printf(3, "Can't create udev monitor\n");
   int fd = monitor != nullptr ? udev_monitor_get_fd(monitor) : -1;
 
-  while (true) {
-    // One event per pass; a burst waits in the monitor's socket.
-    if (IsReadable(fd)) {
+  // Only this thread takes the modem Offline (RemovePath), so a wait begun
+  // while it is not Offline needs no deadline; should the modem thread
+  // overwrite Offline meanwhile, the scan deadline wakes it once for nothing.
+  while (!m_bFinish) {
+    const bool offline = modem->m_State == ModemRunState::Offline;
+    const int32_t deadline = offline && nextScan >= 1 ? nextScan : Clock::kNoDeadline;
+    const int woken = m_Clock.WaitUntil(deadline, {fd, m_FinishWake.fd()});
+    m_FinishWake.Drain();
+    if (m_bFinish) break;
+    if (woken == 0) {
       udev_device* dev = udev_monitor_receive_device(monitor);
       if (dev == nullptr) {
         logger->printf(3, "No Device from receive_device(). An error occured.\n");
@@ -88,10 +91,11 @@ int uDev::Monitor(uint8_t debug, CellularModem* modem) {
         HandleEvent(debug, TtyDevice::FromUdev(dev), modem);
         udev_device_unref(dev);
       }
+      // One event a second; a burst waits in the monitor's socket.
+      m_Clock.Pause(kUdevEventGapMicroseconds, {m_FinishWake.fd()});
+      m_FinishWake.Drain();
     }
-    m_Clock.Sleep(kUdevPassMicroseconds);
     ManualScanIfDue(debug, modem, &now, &nextScan);
-    if (m_bFinish) break;
   }
   if (monitor != nullptr) udev_monitor_unref(monitor);
   udev_unref(context);

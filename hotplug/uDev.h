@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/base/Clock.h"
+#include "core/base/Wake.h"
 #include "hotplug/ModemTable.h"
 #include "hotplug/TtyDevice.h"
 #include "modem/CellularModem.h"
@@ -15,8 +16,8 @@ struct udev_device;
 
 class uDev {
  public:
-  // |clock| gives the monitor's uptime readings and its one-second sleep; it
-  // must outlive the object.
+  // |clock| gives the monitor's uptime readings and its waits; it must
+  // outlive the object.
   explicit uDev(Clock& clock = Clock::System());
   virtual ~uDev();
 
@@ -28,12 +29,13 @@ class uDev {
   // after "Can't create udev" when there is no udev context.
   int Scan(uint8_t debug, CellularModem* modem);
 
-  // The hot-plug loop: at most one tty event a second, and a manual Scan
-  // every 15 s while the modem is Offline. Returns 0 once finish() was
-  // called, -3 after "Can't create udev".
+  // The hot-plug loop: it waits for a uevent, finish() or, while the modem
+  // is Offline, the next manual Scan (every 15 s); it takes at most one
+  // tty event a second. Returns 0 once finish() was called, -3 after "Can't
+  // create udev".
   int Monitor(uint8_t debug, CellularModem* modem);
 
-  // Makes Monitor return within about a second. Any thread.
+  // Makes Monitor return at once. Any thread.
   void finish();
 
   // Logs every udev property of |dev| as "name: value".
@@ -48,9 +50,9 @@ class uDev {
   // Monitor: logs the event, hands a removed node to RemovePath, and
   // announces the port of any known modem, whatever the action.
   void HandleEvent(uint8_t debug, const TtyDevice& tty, CellularModem* modem);
-  // Monitor, after each pass's sleep: while the modem is Offline, reads the
-  // uptime into *now (kept when the reading fails) and runs Scan once it is
-  // past *nextScan, which then moves 15 s on.
+  // Monitor, after each wait: while the modem is Offline, reads the uptime
+  // into *now (kept when the reading fails) and runs Scan once it is past
+  // *nextScan, which then moves 15 s on.
   void ManualScanIfDue(uint8_t debug, CellularModem* modem, int32_t* now,
                        int32_t* nextScan);
 
@@ -66,6 +68,7 @@ class uDev {
 
   Clock& m_Clock;
   std::atomic<bool> m_bFinish;  // set by finish() on the main thread
+  Wake m_FinishWake;            // rung by finish()
 };
 
 #endif  // WANVOX_HOTPLUG_UDEV_H_

@@ -51,6 +51,7 @@ CellularModem::~CellularModem() { delete m_pBEPMessage; }
 
 void CellularModem::RequestStop() {
   m_bStopRequest = true;  // first, so that the cancelled query finds it set
+  m_StopWake.Ring();
   m_pBus->Cancel();
 }
 
@@ -59,6 +60,7 @@ void CellularModem::SetPath(const char* path) {
   fflush(stdout);
   m_sDevPath = path;
   m_State = Attached;
+  m_PathWake.Ring();
 }
 
 int CellularModem::RemovePath(const char* path) {
@@ -70,6 +72,7 @@ int CellularModem::RemovePath(const char* path) {
   lgr->printf(6, "State: Modem Offline\r\n");
   m_State = Offline;
   ResetInfo();
+  m_PathWake.Ring();
   return 0;
 }
 

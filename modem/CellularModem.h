@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/base/Clock.h"
+#include "core/base/Wake.h"
 #include "modem/CellularConfig.h"
 #include "modem/ModemRunState.h"
 #include "routers/BEPMessage.h"
@@ -45,13 +46,14 @@ class CellularModem {
   // The modem thread's body: the run-state machine. Returns 0 once a stop
   // request has been honoured.
   int run();
-  // Sets m_bStopRequest and cancels the D-Bus query in flight, if any: it
-  // fails at once instead of waiting out the library's time-out on a frozen
-  // ModemManager, and so do the queries after it. run() ends by its usual
-  // rules.
+  // Sets m_bStopRequest, wakes run() from any wait and cancels the D-Bus
+  // query in flight, if any: it fails at once instead of waiting out the
+  // library's time-out on a frozen ModemManager, and so do the queries after
+  // it. run() ends by its usual rules.
   void RequestStop();
 
   // Udev thread: the modem's port appeared (m_ModemType already stored).
+  // Wakes run() from a wait for its next refresh or a modem.
   void SetPath(const char* path);
   // Udev thread: a tty node disappeared. 0 when it was the modem's port (the
   // modem goes Offline and its status is cleared), else the non-zero result
@@ -132,6 +134,11 @@ class CellularModem {
   void HandleShutdown();
   void HandleError();
   void HandleIdle();
+  // The run loop's waits. Until the next refresh deadline (kNoDeadline: a
+  // modem), a stop request, SetPath or RemovePath:
+  void WaitForWork(int32_t deadline);
+  // |microseconds|, cut short by a stop request only:
+  void PauseUnlessStopped(unsigned int microseconds);
   void LoadOrCreateConfig();
   void LogModemType();
   // After a successful identity query: the BEP mirror and identity files.
@@ -148,6 +155,8 @@ class CellularModem {
   int WriteIdentityFile(const char* name, const std::string& value);
 
   Clock& m_Clock;
+  Wake m_StopWake;                         // rung by RequestStop
+  Wake m_PathWake;                         // rung by SetPath and RemovePath
   std::unique_ptr<ModemBus> m_pBus;        // modem thread (Cancel: any thread)
   int32_t m_RadioDeadline;                 // modem thread only
   int32_t m_IdentityDeadline;              // modem thread only

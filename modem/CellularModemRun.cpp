@@ -1,7 +1,9 @@
 // The run-state machine of the modem thread. One pass handles the state
 // read at its start; a state the udev thread stores during a pass may be
-// replaced by that pass's own transition. Every sleep and uptime reading
-// goes through m_Clock. Tested by tests/cellular_modem_test.cpp.
+// replaced by that pass's own transition. Between passes the thread waits
+// for its next refresh deadline, a stop request, SetPath or RemovePath;
+// every wait and uptime reading goes through m_Clock. Tested by
+// tests/cellular_modem_test.cpp.
 #include "modem/CellularModem.h"
 
 #include <mutex>
@@ -64,7 +66,7 @@ void CellularModem::HandleQuerying(int32_t now) {
   m_bModemFound = true;
   if (m_Probes.identity() != 0) {
     if (m_bStopRequest) m_State = Shutdown;
-    m_Clock.Sleep(kQueryRetryMicroseconds);
+    PauseUnlessStopped(kQueryRetryMicroseconds);
     return;
   }
   RecordIdentity();
@@ -107,16 +109,20 @@ void CellularModem::HandleRunning(int32_t* now) {
     m_Probes.radio();
     MirrorRadio(m_Probes.addresses() == 0);
   }
+  bool lost = false;
   if (m_IdentityDeadline > 0 && *now > m_IdentityDeadline) {
     m_IdentityDeadline = *now + kModemRefreshSeconds;
-    if (m_Probes.identity() != 0) {
+    lost = m_Probes.identity() != 0;
+    if (lost) {
       lgr->printf(6, "Error: Modem Lost\r\n");
       m_State = Error;
     } else {
       MirrorRssi();
     }
   }
-  m_Clock.Sleep(kModemRunningPassMicroseconds);
+  // A lost modem has no refresh to wait for: its Error pass comes at the
+  // next reading, a second on, as after any pass.
+  WaitForWork(lost ? *now : Clock::Earliest({m_RadioDeadline, m_IdentityDeadline}));
   if (m_bStopRequest) m_State = Shutdown;
 }
 
@@ -131,13 +137,26 @@ void CellularModem::HandleShutdown() {
 void CellularModem::HandleError() {
   lgr->printf(6, "State: Modem Error %s\r\n", "");
   ResetInfo();
-  for (int waited = 0; waited < kErrorWaitSeconds && !m_bStopRequest; ++waited) {
-    m_Clock.Sleep(kErrorWaitStepMicroseconds);
-  }
+  PauseUnlessStopped(kErrorWaitMicroseconds);
   m_State = Attached;
 }
 
 void CellularModem::HandleIdle() {
-  m_Clock.Sleep(kModemIdlePollMicroseconds);
+  WaitForWork(Clock::kNoDeadline);
   if (m_bStopRequest) m_bStopped = true;
+}
+
+// A ring that came before the wait is still there, so the flags and the
+// state read after it are never older than the ring.
+void CellularModem::WaitForWork(int32_t deadline) {
+  if (m_bStopRequest) return;
+  m_Clock.WaitUntil(deadline, {m_StopWake.fd(), m_PathWake.fd()});
+  m_StopWake.Drain();
+  m_PathWake.Drain();
+}
+
+void CellularModem::PauseUnlessStopped(unsigned int microseconds) {
+  if (m_bStopRequest) return;
+  m_Clock.Pause(microseconds, {m_StopWake.fd()});
+  m_StopWake.Drain();
 }

@@ -9,10 +9,19 @@
 //
 // Every run of `loop` (Query) is matched by a quit on every path (Finish):
 // the modem thread is blocked until then.
+//
+// It also keeps, on the connection, the signal subscriptions that a proxy
+// with default flags makes for each query: ModemManager's NameOwnerChanged,
+// and PropertiesChanged and the interface's signals per path and interface.
+// GDBus shares a subscription's match rule among all who make the same one,
+// so every fresh proxy finds its rules in place: no AddMatch and RemoveMatch,
+// and no GetNameOwner for the sender's owner, per query. A path that changes
+// renews its interface's rules; a new connection gets them afresh.
 #ifndef WANVOX_MODEM_MODEMBUS_H_
 #define WANVOX_MODEM_MODEMBUS_H_
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include <giomm/asyncresult.h>
@@ -46,9 +55,10 @@ class ModemBus {
   // bus has closed (a restarted bus) is let go first, so that the bus is
   // reached afresh.
   bool Connect();
-  // One blocking query on the connection Connect() holds: creates a proxy on
-  // ModemManager's |interface| at |path| and runs `loop` until |callback| has
-  // stopped it through Finish. A malformed path does nothing.
+  // One blocking query on the connection Connect() holds: keeps the match
+  // rules of |interface| at |path|, creates a proxy on ModemManager's
+  // |interface| at |path| and runs `loop` until |callback| has stopped it
+  // through Finish. A malformed path does nothing.
   void Query(const std::string& path, const char* interface, Callback callback);
   // Ends the query in flight, and makes every later one fail at once.
   void Cancel();
@@ -64,7 +74,20 @@ class ModemBus {
   static void Finish(Glib::RefPtr<Gio::AsyncResult>& result, const ProxyReader& read);
 
  private:
-  Glib::RefPtr<Gio::DBus::Connection> m_Connection;  // modem thread only
+  // The subscriptions of one interface's proxy at |path|.
+  struct KeptRules {
+    std::string path;
+    guint propertiesChanged = 0;
+    guint signals = 0;
+  };
+
+  void KeepRules(const std::string& path, const char* interface);
+  void DropRules();
+
+  // Modem thread only:
+  Glib::RefPtr<Gio::DBus::Connection> m_Connection;
+  std::map<std::string, KeptRules> m_Rules;  // by interface, on m_Connection
+  guint m_NameOwnerRule = 0;                 // on m_Connection; 0: none yet
   const Glib::RefPtr<Gio::Cancellable> m_Cancellable;  // thread-safe (GIO locks it)
 };
 

@@ -32,6 +32,7 @@ class BEPListener {
 
   void Start(int32_t now) { m_Timers.Start(now); }
   bool Tick(int32_t now) { return m_Timers.Tick(now); }
+  int32_t NextDeadline() const { return m_Timers.NextDeadline(); }
 
   // One receive result at uptime |now|; parses into the BEPMessage.
   ListenerVerdict Consider(unsigned char* buf, int n, int32_t now);

@@ -31,6 +31,7 @@ class EventListener {
   // Idle at |now|, as if the last direct message came long enough before.
   void Start(int32_t now);
   bool Tick(int32_t now) { return m_Timers.Tick(now); }
+  int32_t NextDeadline() const { return m_Timers.NextDeadline(); }
 
   // One receive result at uptime |now|; parses into the EventMessage and
   // applies the direct/relayed precedence.

@@ -1,6 +1,7 @@
 // Tested by tests/router_listeners_test.cpp.
 #include "routers/ListenerTimers.h"
 
+#include "core/base/Clock.h"
 #include "core/base/Schedules.h"
 
 ListenerTimers::ListenerTimers(std::atomic<bool>* heard) : m_pHeard(heard) {}
@@ -26,4 +27,10 @@ bool ListenerTimers::Tick(int32_t now) {
   if (now <= nextRefresh) return false;
   nextRefresh = now + kAddressRefreshSeconds;
   return true;
+}
+
+// Idle, the silence deadline lies behind and stays there: waiting for it
+// would not wait at all.
+int32_t ListenerTimers::NextDeadline() const {
+  return Clock::Earliest({nextRefresh, firstAfterIdle ? 0 : lastRx + kListenerSilenceSeconds});
 }

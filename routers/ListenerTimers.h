@@ -34,6 +34,10 @@ class ListenerTimers {
   // address list is due for its periodic refresh.
   bool Tick(int32_t now);
 
+  // The uptime Tick next has something to do after: the address refresh,
+  // or falling silent unless already idle. Clock::kNoDeadline: never.
+  int32_t NextDeadline() const;
+
  private:
   std::atomic<bool>* m_pHeard;
   int32_t lastRx = 0;

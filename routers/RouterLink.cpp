@@ -5,7 +5,7 @@
 #include "core/base/Schedules.h"
 
 RouterLink::RouterLink(Clock& clock, const std::string& quarnHost, int quarnPort)
-    : m_Clock(clock), m_Udp(clock), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}
+    : m_Clock(clock), m_Udp(clock, &m_ExitWake), m_Quarn(quarnHost, quarnPort), m_Buffer{} {}
 
 void RouterLink::Open(const char* address, int port, const char* broadcastAddress) {
   m_bAnyAddress = (address == nullptr);
@@ -16,15 +16,13 @@ void RouterLink::Open(const char* address, int port, const char* broadcastAddres
   m_Udp.refresh_local_addresses();
 }
 
-int RouterLink::Receive() {
-  if (!m_Udp.connected()) {
-    m_Clock.Sleep(kListenerIdleMicroseconds);
-    return 0;
-  }
+int RouterLink::Receive(int32_t deadline) {
+  const int woken = m_Clock.WaitUntil(deadline, {m_Udp.fd(), m_ExitWake.fd()});
+  if (woken != 0) return 0;  // the deadline or the exit request
   int n = m_Udp.receive_data(m_Buffer, kBufferSize);
-  // A failing select returns at once; pause so the loop does not spin. The
-  // stop signal interrupts select too, and then the loop should end at once.
-  if (n < 0 && !bExitApp) m_Clock.Sleep(kListenerIdleMicroseconds);
+  if (n < 0 && !bExitApp) {
+    m_Clock.Pause(kListenerIdleMicroseconds, {m_ExitWake.fd()});
+  }
   return n;
 }
 

@@ -1,12 +1,14 @@
 // RouterLink: the sockets and the publishing stack of one router listener:
-// its UDP endpoint, its Quarn client and its receive buffer. Owner thread
-// only; nothing here is shared.
+// its UDP endpoint, its Quarn client, its receive buffer and its wake-up on
+// the exit request. Owner thread only; nothing here is shared (the exit
+// request rings the wake-up from the signal handler).
 #ifndef WANVOX_ROUTERS_ROUTERLINK_H_
 #define WANVOX_ROUTERS_ROUTERLINK_H_
 
 #include <string>
 
 #include "core/base/Clock.h"
+#include "core/base/Wake.h"
 #include "quarn_types.h"
 #include "routers/UDP.h"
 #include "service/QuarnLink.h"
@@ -28,10 +30,12 @@ class RouterLink {
   // RefreshAddresses.
   void Open(const char* address, int port, const char* broadcastAddress);
 
-  // Waits at most about 1 s for one datagram into buffer(). Returns its
-  // length, 0 when nothing usable came, -1 on error. Takes about 1 s even
-  // when the socket is unbound or failing, so the caller's loop never spins.
-  int Receive();
+  // Waits for one datagram into buffer(), until an uptime reading is past
+  // |deadline| or the exit request. Returns its length, 0 when nothing
+  // usable came, -1 on error. An unbound socket waits out the deadline (the
+  // refresh that binds it again); a failing one pauses a second, so the
+  // caller's loop never spins.
+  int Receive(int32_t deadline);
 
   // Rebuilds the own address list, and retries the bind if it had failed.
   void RefreshAddresses();
@@ -51,6 +55,7 @@ class RouterLink {
 
  private:
   Clock& m_Clock;
+  Wake m_ExitWake{Wake::kExitRequest};
   UDP m_Udp;
   QuarnLink m_Quarn;
   std::string m_sAddress;  // bind address, empty for every address

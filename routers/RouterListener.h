@@ -8,6 +8,7 @@
 //   void Start(int32_t now);               idle, as at start
 //   ListenerVerdict Consider(unsigned char* buf, int n, int32_t now);
 //   bool Tick(int32_t now);                true: the own addresses are due
+//   int32_t NextDeadline();                the uptime Tick next acts after
 //   quarn::stCellularInfo BuildRecord();   the record to publish
 //   static void MarkForward(unsigned char* datagram);
 //   kPort, kHandlerLine                    its port; the line logged before
@@ -49,10 +50,11 @@ class RouterListener {
     m_Link.Close();
   }
 
-  // One pass: receive (at most about a second), read the uptime (the last
-  // reading stays when this one fails), act on the verdict, run the timers.
+  // One pass: wait for a datagram, the kind's next deadline or the exit
+  // request, read the uptime (the last reading stays when this one fails),
+  // act on the verdict, run the timers.
   void RunPass() {
-    int n = m_Link.Receive();
+    int n = m_Link.Receive(m_Kind.NextDeadline());
     m_Clock.Uptime(&m_Now);
     Act(m_Kind.Consider(m_Link.buffer(), n, m_Now), n);
     if (m_Kind.Tick(m_Now)) m_Link.RefreshAddresses();

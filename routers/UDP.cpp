@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/base/Globals.h"
 #include "core/base/Schedules.h"
 
-UDP::UDP(Clock& clock)
+UDP::UDP(Clock& clock, const Wake* exitWake)
     : m_Clock(clock),
+      m_pExitWake(exitWake),
       sock(-1),
       port(0),
       serverLength(sizeof(server)),
@@ -105,7 +107,7 @@ int UDP::receive_data(unsigned char* buf, int capacity) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(sock, &readable);
-  struct timeval wait = {kReceiveWaitSeconds, 0};
+  struct timeval wait = {0, 0};  // the owner has waited already
   int ready = select(sock + 1, &readable, nullptr, nullptr, &wait);
   if (ready < 0) {
     printf("\nSelect Failed : %s\n", strerror(errno));
@@ -132,7 +134,9 @@ int UDP::send_data_broadcast(unsigned char* data, int length) {
 
   fputs("broadcast error", stderr);
   disconnect_broadcast();
-  m_Clock.Sleep(kBroadcastRetryMicroseconds);
+  if (!bExitApp) {
+    m_Clock.Pause(kBroadcastRetryMicroseconds, {m_pExitWake != nullptr ? m_pExitWake->fd() : -1});
+  }
   connect_broadcast(address, broadcastPort);
   return -1;
 }

@@ -1,9 +1,9 @@
 // UDP: the router links' endpoint. One owner thread; no lock.
 //
-// Two IPv4 datagram sockets: a receiving socket bound to a port, read with a
-// 1 s wait, that drops datagrams sent from the gateway's own addresses (so a
-// gateway never hears its own broadcasts), and a broadcast socket with one
-// fixed destination. Each router listener owns one UDP and uses both; main
+// Two IPv4 datagram sockets: a receiving socket bound to a port, read once
+// its owner's wait finds it readable, that drops datagrams sent from the
+// gateway's own addresses (so a gateway never hears its own broadcasts), and
+// a broadcast socket with one fixed destination. Each router listener owns one UDP and uses both; main
 // owns a third and only broadcasts.
 //
 // Every operation returns 0 on success and -1 on failure unless noted, after
@@ -20,14 +20,16 @@
 #include <vector>
 
 #include "core/base/Clock.h"
+#include "core/base/Wake.h"
 
 class UDP {
  public:
   static const size_t kAddressSize = 512;      // longest address text accepted
 
-  // |clock| paces the pause after a failed broadcast; it must outlive the
-  // object.
-  explicit UDP(Clock& clock = Clock::System());
+  // |clock| paces the pause after a failed broadcast, which the exit request
+  // ends through |exitWake| (the owner thread's; none: it lasts). Both must
+  // outlive the object.
+  explicit UDP(Clock& clock = Clock::System(), const Wake* exitWake = nullptr);
   virtual ~UDP() = default;
 
   UDP(const UDP&) = delete;
@@ -42,16 +44,16 @@ class UDP {
   // kBroadcastSendTimeoutSeconds) with the destination |address|:|port|.
   int connect_broadcast(const char* address, int port);
 
-  // Waits at most kReceiveWaitSeconds for one datagram and reads at most
-  // |capacity| bytes of it (a longer datagram is cut). Returns its length, 0
-  // when nothing came or the datagram came from one of localAddresses, -1 on
-  // error.
+  // Reads at most |capacity| bytes of the datagram waiting on the receiving
+  // socket (a longer datagram is cut), without waiting: the owner waits for
+  // fd() to be readable. Returns its length, 0 when nothing was waiting or
+  // the datagram came from one of localAddresses, -1 on error.
   int receive_data(unsigned char* buf, int capacity);
 
   // Sends one datagram to the broadcast destination. On a short or failed
-  // send: closes the broadcast socket, pauses kBroadcastRetryMicroseconds,
-  // reopens it from the stored address and port, and fails; the datagram is
-  // not sent again.
+  // send: closes the broadcast socket, pauses kBroadcastRetryMicroseconds
+  // (not at all once bExitApp is set), reopens it from the stored address
+  // and port, and fails; the datagram is not sent again.
   int send_data_broadcast(unsigned char* data, int length);
 
   // Sends one datagram through the receiving socket to the sender of the
@@ -67,6 +69,7 @@ class UDP {
   int disconnect_broadcast();
 
   bool connected() const { return sock >= 0; }
+  int fd() const { return sock; }  // the receiving socket, -1 while closed
   bool broadcast_connected() const { return broadcastSock >= 0; }
 
   // The gateway's own IPv4 addresses in dotted form; datagrams from these are
@@ -77,6 +80,7 @@ class UDP {
   bool IsLocalAddress(const char* dotted) const;
 
   Clock& m_Clock;
+  const Wake* m_pExitWake;
   int sock;                           // receiving socket, -1 while closed
   char address[kAddressSize + 1];     // last address given to a connect call
   int port;                           // port given to connect

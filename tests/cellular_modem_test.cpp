@@ -37,15 +37,12 @@ std::string Read(const char* path) {
 
 class CellularModemTest : public ::testing::Test {
  protected:
-  CellularModemTest()
-      : clock([this](int32_t* now) { return fake.clock.Uptime(now); },
-              [this](unsigned int us) {
-                sleeps.push_back(us);
-                fake.micros += us;
-                if (onSleep) onSleep(us);
-              }),
-        modem(clock) {
+  CellularModemTest() : modem(fake.clock) {
     fake.AdvanceSeconds(1000);
+    fake.onWait = [this](const Clock::Until& until) {
+      waits.push_back(until);
+      if (onWait) onWait(until);
+    };
     modem.m_Probes = {[this] { return Identity(); },
                       [this] { radioTimes.push_back(fake.Seconds()); return 0; },
                       [this] { return Addresses(); }};
@@ -78,9 +75,10 @@ class CellularModemTest : public ::testing::Test {
     return address.empty() ? -1 : 0;
   }
 
-  void StopAtSleep(int count, unsigned int us) {
-    onSleep = [this, count, us](unsigned int slept) mutable {
-      if (slept == us && --count == 0) modem.m_bStopRequest = true;
+  // A stop request as the first wait that would end at |uptime| or later begins.
+  void StopFrom(int32_t uptime) {
+    onWait = [this, uptime](const Clock::Until& until) {
+      if (fake.End(until) >= uptime * int64_t{kSecond}) modem.RequestStop();
     };
   }
   void Attach() {
@@ -89,7 +87,11 @@ class CellularModemTest : public ::testing::Test {
     modem.m_ModemType = SierraEM7565;
     modem.SetPath("/dev/ttyUSB2");
   }
-  int Count(unsigned int us) const { return std::count(sleeps.begin(), sleeps.end(), us); }
+  int Pauses(unsigned int us) const {
+    return std::count_if(waits.begin(), waits.end(), [us](const Clock::Until& u) {
+      return u.deadline == Clock::kNoDeadline && u.pause == us;
+    });
+  }
   std::string States() {
     std::istringstream text(log.Text());
     std::string line, states;
@@ -108,14 +110,13 @@ class CellularModemTest : public ::testing::Test {
   }
 
   FakeClock fake;
-  Clock clock;
   CellularModem modem;
   LogCapture log{&lgr};
   std::deque<bool> script;
   size_t stopAtQuery = 0;
   std::string address;
-  std::function<void(unsigned int)> onSleep;
-  std::vector<unsigned int> sleeps;
+  std::function<void(const Clock::Until&)> onWait;
+  std::vector<Clock::Until> waits;
   std::vector<int32_t> identityTimes, radioTimes;
 };
 
@@ -175,17 +176,19 @@ TEST_F(CellularModemTest, IdentityFilesAreComparedThenRewritten) {
   EXPECT_EQ(-1, modem.WriteIMEIToDisk());  // a directory cannot be written
 }
 
-// Two failed queries 10 s apart, then Running from 1020; each deadline is now + 5, strictly.
+// Two failed queries 10 s apart, then Running from 1020; each deadline is now + 5, strictly:
+// the readings at which the refreshes run are those of one-second passes.
 TEST_F(CellularModemTest, AttachQueryRetryRunStopAndMirror) {
   script = {false, false, true};
   address = "10.1.2.3";
   modem.m_bRoaming = true;
   Attach();
-  StopAtSleep(14, kSecond);
+  StopFrom(1034);
   EXPECT_EQ(0, modem.run());
   EXPECT_EQ("State: Modem Attached\r\nDetected Modem: Sierra EM7565\r\n"
             "State: Modem Running\r\nState: Modem Shutdown\r\n", States());
-  EXPECT_EQ(2, Count(10 * kSecond));
+  EXPECT_EQ(2, Pauses(10 * kSecond));
+  EXPECT_EQ(0, fake.behind);
   EXPECT_EQ((std::vector<int32_t>{1000, 1010, 1020, 1026, 1032}), identityTimes);
   EXPECT_EQ((std::vector<int32_t>{1020, 1021, 1027, 1033}), radioTimes);
   EXPECT_TRUE(modem.m_bModemFound && modem.m_bStopped);
@@ -197,7 +200,8 @@ TEST_F(CellularModemTest, AttachQueryRetryRunStopAndMirror) {
       "SWI9X50C_01.08.04.00|83638|2575420608|15551234567|1.1|EM7565|10.1.2.3|50462986|1|71", Bep());
 }
 
-// Lost at the first periodic check; after the wait a failed query ends the run.
+// Lost at the first periodic check; after the wait a failed query ends the run, its 10 s
+// retry cut short by the stop.
 TEST_F(CellularModemTest, LossClearsTheStatusWaitsTwentySecondsAndAttachesAgain) {
   script = {true, false, false};
   stopAtQuery = 3;
@@ -210,8 +214,9 @@ TEST_F(CellularModemTest, LossClearsTheStatusWaitsTwentySecondsAndAttachesAgain)
   Attach();
   modem.run();
   EXPECT_EQ(kLost, States());
-  EXPECT_EQ(identityTimes[1] + 21, identityTimes[2]);  // 20 s wait, then queried at once
-  EXPECT_EQ(1, Count(10 * kSecond));
+  EXPECT_EQ(identityTimes[1] + 21, identityTimes[2]);  // 1 s pass, 20 s wait, queried at once
+  EXPECT_EQ(1, Pauses(20 * kSecond));
+  EXPECT_EQ(0, Pauses(10 * kSecond));
   EXPECT_EQ("|0|0||1.1|EM7565||0|0|0", Bep());  // the model kept
   std::ostringstream status;  // cleared, then kept
   status << modem.m_sModel << modem.m_sIMEI << modem.m_sSimId << modem.m_sRSSI << modem.m_sRevision
@@ -222,16 +227,22 @@ TEST_F(CellularModemTest, LossClearsTheStatusWaitsTwentySecondsAndAttachesAgain)
   EXPECT_EQ("00|Unknown|None|4G LTE|1|fe80::1", status.str());
 }
 
+// A stop 2 s into the 20 s wait ends it at once, and a query in Querying at once too.
 TEST_F(CellularModemTest, StopDuringTheErrorWaitStillAttachesOnce) {
   script = {true, false, false};
   Attach();
-  int errorSleeps = 0;
-  onSleep = [&](unsigned int us) {
-    if (us == kSecond && modem.m_State == Error && ++errorSleeps == 3) modem.m_bStopRequest = true;
+  onWait = [&](const Clock::Until& until) {
+    if (until.pause == 20 * kSecond) {
+      fake.AdvanceSeconds(2);
+      modem.RequestStop();
+    }
   };
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(0, modem.run());
   EXPECT_EQ((std::vector<int32_t>{1000, 1006, 1009}), identityTimes);  // the wait cut short
   EXPECT_EQ(kLost, States());
+  EXPECT_EQ(0, Pauses(10 * kSecond));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 // The first attach replaces the corrupt settings, the second reads them; an address-less
@@ -242,13 +253,15 @@ TEST_F(CellularModemTest, SetPathWhileRunningAttachesAgain) {
   address = "10.1.2.3";
   modem.m_bRoaming = true;
   Attach();
-  onSleep = [&](unsigned int us) {
-    if (us == kSecond && Count(kSecond) == 2) {
+  bool again = false;
+  onWait = [&](const Clock::Until&) {
+    if (fake.Seconds() == 1001 && !again) {  // after the first periodic radio refresh
+      again = true;
       address.clear();
       modem.m_bRoaming = false;
-      Attach();
+      Attach();  // SetPath ends this wait at once
     }
-    if (us == kSecond && Count(kSecond) == 4) modem.m_bStopRequest = true;
+    if (fake.Seconds() == 1002) modem.RequestStop();
   };
   modem.run();
   EXPECT_EQ("10.1.2.3|50462986|0|0", Bep().substr(Bep().find("EM7565|") + 7));
@@ -260,9 +273,12 @@ TEST_F(CellularModemTest, SetPathWhileRunningAttachesAgain) {
   EXPECT_EQ(DefaultCellularConfig(), Read(kConf));
 }
 
-// A real race with the udev thread (a fake second takes 1 ms): for ThreadSanitizer.
+// A real race with the udev thread (a wait that a fake second ends takes 1 ms): for
+// ThreadSanitizer. Offline, only SetPath or the stop's wake-up ends the wait.
 TEST_F(CellularModemTest, UdevThreadHandOff) {
-  onSleep = [](unsigned int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+  fake.onWait = [](const Clock::Until&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
   std::thread worker([this] { modem.run(); });
   Attach();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -271,7 +287,8 @@ TEST_F(CellularModemTest, UdevThreadHandOff) {
   }
   EXPECT_EQ(Running, modem.m_State);  // and the stop below still ends the run
   EXPECT_EQ(0, modem.RemovePath("/dev/ttyUSB2"));
-  modem.m_bStopRequest = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // into its Offline wait
+  modem.RequestStop();
   worker.join();
   EXPECT_TRUE(modem.m_bStopped);
   EXPECT_EQ(1, log.Count("State: Modem Offline\r\n"));

@@ -113,6 +113,35 @@ TEST_F(BEPListenerTest, IdleActiveSilenceAndRefresh) {
             testing::PrintToString(listener.BuildRecord()));
 }
 
+// The timers' work, with datagrams at 101, 102, 200 and 201: passes every second against
+// waits for NextDeadline (or a datagram) fire at the same readings.
+TEST_F(BEPListenerTest, DeadlineWaitsFireAtThePollingReadings) {
+  const Bytes valid = BepReport(0);
+  const std::vector<int32_t> datagrams = {101, 102, 200, 201};
+  auto run = [&](bool polling) {
+    BEPListener listener(bep, bepActive, eventActive);
+    listener.Start(100);
+    std::vector<std::string> work;
+    size_t next = 0;
+    for (int32_t now = 100; now < 240;) {
+      const int32_t end = polling ? now + 1 : listener.NextDeadline() + 1;
+      const bool datagram = next < datagrams.size() && datagrams[next] <= end;
+      now = datagram ? datagrams[next++] : end;
+      if (now >= 240) break;
+      if (datagram) Take(listener, valid, now);
+      const bool wasHeard = bepActive;
+      if (listener.Tick(now)) work.push_back("refresh " + std::to_string(now));
+      if (wasHeard && !bepActive) work.push_back("idle " + std::to_string(now));
+    }
+    return work;
+  };
+  const std::vector<std::string> polled = run(true);
+  EXPECT_EQ((std::vector<std::string>{"refresh 131", "idle 133", "refresh 162", "refresh 193",
+                                      "refresh 224", "idle 232"}),
+            polled);
+  EXPECT_EQ(polled, run(false));
+}
+
 TEST_F(EventListenerTest, RelayedCopiesWaitThirtySecondsAfterADirectMessage) {
   EventListener listener(event, eventActive);
   listener.Start(100);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "core/StatusRecords.h"
+#include "core/base/Globals.h"
 #include "modem/CellularModem.h"
 #include "routers/BEPMessage.h"
 #include "routers/EventMessage.h"
@@ -58,12 +59,20 @@ class StatusPublisherTest : public ::testing::Test {
     return outputs;
   }
 
-  // Runs 250 ms passes until the fake uptime reaches |until|.
+  StatusPublisher Publisher() {
+    return StatusPublisher(&args_, &cfg_, clock_.clock, wake_, Recorder());
+  }
+
+  // Runs the publisher's own loop, its waits ending at the fake uptime's
+  // jumps, until a wait would end at |until| or later; no wait may spin.
   void RunUntil(StatusPublisher& publisher, int32_t until) {
-    while (clock_.Seconds() < until) {
-      publisher.RunPass();
-      clock_.clock.Sleep(250000);
-    }
+    clock_.onWait = [&](const Clock::Until& next) {
+      if (clock_.End(next) >= until * int64_t{1000000}) Wake::RequestExit();
+    };
+    publisher.Run();
+    bExitApp = false;
+    wake_.Drain();
+    EXPECT_EQ(0, clock_.behind);
   }
 
   std::vector<int32_t> Times(const std::string& what) const {
@@ -75,6 +84,7 @@ class StatusPublisherTest : public ::testing::Test {
   }
 
   FakeClock clock_;
+  Wake wake_{Wake::kExitRequest};
   CellularModem modem_;
   BEPMessage bep_;
   EventMessage event_;
@@ -86,7 +96,7 @@ class StatusPublisherTest : public ::testing::Test {
 using Seconds = std::vector<int32_t>;
 
 TEST_F(StatusPublisherTest, WithoutModemSendsTheNoModemRecordEverySixSeconds) {
-  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  StatusPublisher publisher = Publisher();
   publisher.SetFirstDeadlines(kStart);
   RunUntil(publisher, kStart + 30);
 
@@ -100,7 +110,7 @@ TEST_F(StatusPublisherTest, WithoutModemSendsTheNoModemRecordEverySixSeconds) {
 TEST_F(StatusPublisherTest, RunningModemIsBroadcastPublishedAndSummarised) {
   modem_.m_State = Running;
   modem_.m_bModemFound = true;
-  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  StatusPublisher publisher = Publisher();
   publisher.SetFirstDeadlines(kStart);
   RunUntil(publisher, kStart + 43);
 
@@ -112,7 +122,7 @@ TEST_F(StatusPublisherTest, RunningModemIsBroadcastPublishedAndSummarised) {
 
   sent_.clear();
   cfg_.interval = 0;  // no summaries at all
-  StatusPublisher quiet(&args_, &cfg_, clock_.clock, Recorder());
+  StatusPublisher quiet = Publisher();
   quiet.SetFirstDeadlines(clock_.Seconds());
   RunUntil(quiet, clock_.Seconds() + 30);
   EXPECT_EQ(Seconds({}), Times("summary"));
@@ -138,7 +148,7 @@ TEST_F(StatusPublisherTest, HeardRouterSilencesTheInternalModem) {
     event_.networkText = "LTE net";
     args_.bepActive = c.bep;
     args_.eventActive = c.event;
-    StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+    StatusPublisher publisher = Publisher();
     publisher.SetFirstDeadlines(clock_.Seconds());
     RunUntil(publisher, clock_.Seconds() + 22);
 
@@ -150,13 +160,13 @@ TEST_F(StatusPublisherTest, HeardRouterSilencesTheInternalModem) {
 }
 
 TEST_F(StatusPublisherTest, FailedUptimeReadingKeepsTheLastOne) {
-  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  StatusPublisher publisher = Publisher();
   publisher.SetFirstDeadlines(kStart);
-  clock_.failing = true;
-  RunUntil(publisher, kStart + 30);
+  clock_.failing = true;  // its waits pause a second at a time: up to uptime 130
+  RunUntil(publisher, kStart + 31);
   EXPECT_EQ(Seconds({}), Times("status"));
   clock_.failing = false;
-  RunUntil(publisher, kStart + 31);
+  RunUntil(publisher, kStart + 32);
   EXPECT_EQ(Seconds({30}), Times("status"));
 }
 
@@ -168,7 +178,7 @@ TEST_F(StatusPublisherTest, ChangedSettingsRestartStatusAndSummaryDeadlines) {
   LoadConfigFromDisk(&cfg_);
   ScheduleSettingsCheck(&cfg_, kStart);
   modem_.m_State = Running;
-  StatusPublisher publisher(&args_, &cfg_, clock_.clock, Recorder());
+  StatusPublisher publisher = Publisher();
   publisher.SetFirstDeadlines(kStart);
 
   RunUntil(publisher, kStart + 14);

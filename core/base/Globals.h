@@ -7,8 +7,8 @@
 
 #include "core/base/Log.h"
 
-// Exit request. Written by the signal handler only; read by the publisher
-// loop and both router listeners.
+// Exit request. Written by the signal handler only (Wake::RequestExit, which
+// also wakes them); read by the publisher loop and both router listeners.
 extern std::atomic<bool> bExitApp;
 
 // Verbosity from "-d". Written once before any thread starts, then read-only.

@@ -91,13 +91,13 @@ class InternalModemTest(unittest.TestCase):
                                   call["OperatorCode"], call["sCurrentBands"]),
                                  ("EM7565", "-71.000000", "Home", 311480, BANDS))
                 self.assertNotIn("sNetwork", call)
-            # A whole-second schedule polled every 250 ms: a period of n seconds is n +- 1 s.
+            # A schedule of whole uptime seconds: a period of n seconds is n +- 1 s.
             self.assertAlmostEqual(calls[1]["mono"] - calls[0]["mono"], INTERVAL + 1, delta=1.1)
             self.assertEqual(daemon.stop(), 0)
 
 
 RSS_LIMIT_KB = 20 * 1024
-PERIOD, SLACK = 6.0, 1.1  # the record's 5 s deadline, in whole uptime seconds polled every 250 ms
+PERIOD, SLACK = 6.0, 1.1  # the record's 5 s deadline, in whole uptime seconds
 
 
 class FrozenModemManagerTest(unittest.TestCase):

@@ -16,7 +16,7 @@ from sandbox.quarn import QuarnMonitor
 
 LOG = "/var/log/wanvox"
 CONFIG = "/etc/ostrel/quarn/wanvox.conf"
-# Deadlines count whole uptime seconds, polled every 250 ms: a period of 6 is 5 to 7 s of real time.
+# Deadlines count whole uptime seconds: a period of 6 is 5 to 7 s of real time.
 PERIOD, SLACK = 6.0, 1.1
 
 
@@ -59,7 +59,10 @@ class BrokenServiceTest(unittest.TestCase):
             self.assertLess(time.monotonic() - stopping, 3.0)
 
             self.assertLess(max(peak_rss), 20 * 1024, peak_rss)  # 0: under a sanitizer
-            errors = re.findall(rb"Error: [^\n]*\n", gw.read(LOG))
+            # A record held up past its successor's deadline is followed by that one at once,
+            # which may find the service between its stop and its start.
+            errors = [e for e in re.findall(rb"Error: [^\n]*\n", gw.read(LOG))
+                      if e != b"Error: connect() failed: Connection refused\n"]
             self.assertEqual(errors, [b"Error: answer is not for SetModemInfo\n"] * 4
                              + [b"Error: No more data to read.\n", b"Error: Interrupted\n"])
             self.assertIn(b"Caught signal 15 : ", gw.read(LOG))

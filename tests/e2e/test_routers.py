@@ -21,7 +21,7 @@ BEP_RECORD = dict(COMMON, model="BT-5830v2", firmware="4.3.1", ip="192.168.2.1",
                   phone_number="15551230000", network_type="LTE", gps_mode=0)
 EVENT_RECORD = dict(COMMON, model="GX450-Sierra", firmware="N/A", ip="10.64.0.2", roaming=True,
                     phone_number="15551239999", network_type="4G LTE", gps_mode=2)
-# 30 s of whole uptime seconds end 30 to 32 s later; then one 6 s status period and a 250 ms poll.
+# 30 s of whole uptime seconds end 30 to 32 s later; then one 6 s status period, and slack.
 SILENCE = 30.0 + 2.0 + 6.0 + 1.5
 GAP = 0.4                    # between the router's datagrams of one phase
 
