@@ -1,8 +1,7 @@
-// A Clock whose uptime moves only when a test or a wait moves it. A wait
-// ends at once when one of its descriptors is readable (a Wake was rung, a
-// datagram came); otherwise the uptime jumps to where the wait ends: the
-// first reading past its deadline, or its pause later. A wait that nothing
-// but input can end blocks on its descriptors for real.
+// A Clock whose uptime moves only when a test or a wait moves it. A wait ends at once when one
+// of its descriptors is readable (a Wake was rung, a datagram came); otherwise the uptime jumps
+// to where the wait ends: the first reading past its deadline, or its pause later. A wait that
+// nothing but input can end blocks on its descriptors for real.
 #ifndef WANVOX_TESTS_FAKECLOCK_H_
 #define WANVOX_TESTS_FAKECLOCK_H_
 

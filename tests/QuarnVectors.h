@@ -1,5 +1,5 @@
-// The daemon's two Quarn calls, records filled as its publishers fill them,
-// with the wire bytes derived by hand. For service_tests.
+// The daemon's two Quarn calls, records filled as its publishers fill them, with the wire
+// bytes derived by hand. For service_tests. A router's record: tests/e2e/test_routers.py.
 // A call: 80010001 (strict write, type call), the method name (i32 length,
 // bytes), sequence id 00000000, argument 1 as a struct (0c 0001). A field:
 // type (02 bool, 08 i32 or enumeration, 0b string), i16 id, value (strings
@@ -61,10 +61,6 @@ inline std::vector<Vector> Vectors() {
   noModem.__set_modem_state(eCellularModemState::MODEM_STATE_UNKNOWN);
   noModem.__set_modem_lte_registration_state(eCellularLTERegistrationState::type(4));  // UNKNOWN
   noModem.__set_modem_sim_subscription_state(eCellularSIMSubscriptionState::type(0));  // UNKNOWN
-  // A BT-5830v2 heard directly by the BEP listener (ACK flag clear).
-  stCellularInfo router =
-      Record({"BT-5830v2", "356789012345678", "-75", "2.1.4", "100.64.0.17", "+15559870000", "LTE",
-              "Unavailable", "Unavailable"}, true, 1, eCellularDeviceTypes::PLOTNODE_1_DIRECT);
   stModemInfo summary;  // sNetwork (5) stays unset
   summary.__set_sModel("EXS82-W");
   summary.__set_sRSSI("-71");
@@ -83,12 +79,6 @@ inline std::vector<Vector> Vectors() {
        "0b0001 00000000 0b0002 00000000 0b0003 00000000 0b0004 00000000 0b0005 00000000 020006 00 "
        "0b0007 00000000 0b0008 00000000 0b0009 00000000 0b000a 00000000 08000c ffffffff "
        "0b000d 00000000 08000e 00000000 08000f 00000000 080011 00000004 080012 00000000 00 00"},
-      {"bep-router", false, router, {}, setModemInfo +
-       "0b0001 00000009 42542d353833307632 0b0002 0000000f 333536373839303132333435363738 "
-       "0b0003 00000003 2d3735 0b0004 00000005 322e312e34 0b0005 0000000b 3130302e36342e302e3137 "
-       "020006 01 0b0007 0000000c 2b3135353539383730303030 0b0008 00000003 4c5445 "
-       "0b0009 0000000b 556e617661696c61626c65 0b000a 0000000b 556e617661696c61626c65 "
-       "08000c 00000001 08000e 00000007 00 00"},
       {"internal-summary", true, {}, summary, sendMdm +
        "0b0001 00000007 45585338322d57 0b0002 00000003 2d3731 080003 0004bbf4 "
        "0b0004 00000004 486f6d65 0b0006 00000006 4c5445204234 00 00"},

@@ -146,8 +146,7 @@ TEST(BEPMessageTest, BuildsAReportThatParsesBack) {
   BEPMessage built(0), parsed(0);
   built.qidLow = 0x12345678;
   built.seq = 0xffffffff;
-  const unsigned char* bytes = built.build_message();  // before data(): it fills outMessage
-  EXPECT_EQ(built.outMessage.data(), bytes);
+  built.build_message();
   EXPECT_EQ(FromHex("78 56 34 12 00*5 01 01 01 ff ff ff ff 35 00 09 00 00 00 10 e0 11 00*18 "
                     "04 00*4 04 00*4"),
             built.outMessage);

@@ -61,9 +61,7 @@ TEST(EventMessageTest, ReadsTheHeaderFormsAndKeepsValues) {
   tooShort.pop_back();
   const std::pair<Bytes, const char*> cases[] = {  // datagram, Dump() from "kept"; "": rejected
       {Event(0x01, body), "dev=000000000000001 rssi=-70"},
-      {Event(0x81, body), "dev=000000000000001 relayed=1 rssi=-70"},
       {Event(0x01, body, 0xffffffffffffff), "dev=72057594037927935 rssi=-70"},
-      {Event(0x01, body, 0x144a21cd245a1), "dev=356938035643809 rssi=-70"},  // byte 1 lowest
       {Event(0x00, body, 0x07060504030201), "dev=kept relayed=1 rssi=-70"},  // phone number form
       {Event(0x80, body), ""}, {Event(0x02, body), ""}, {noMarker, ""}, {tooShort, ""}};
   for (const auto& c : cases) {
@@ -81,8 +79,8 @@ TEST(EventMessageTest, ReadsTheHeaderFormsAndKeepsValues) {
   EXPECT_EQ("dev=000000000000002 relayed=1 phone=+1555 rssi=-80 gps=2", Dump(m));
 }
 
-// The last rows are built to make a parser expand, recurse or reach out:
-// each must come back quickly, and with nothing from what it points at.
+// The last rows are built to make a parser expand, recurse or reach out: each must come back
+// quickly, with nothing from what it points at. The e2e router's values: tests/e2e/test_routers.py.
 TEST(EventMessageTest, ConvertsElementsAnywhereInTheTree) {
   std::string laughs = "<!DOCTYPE a [<!ENTITY l0 \"lollollollol\">", deep(60000, 'a');
   for (int i = 1; i <= 10; ++i) {
@@ -94,11 +92,9 @@ TEST(EventMessageTest, ConvertsElementsAnywhereInTheTree) {
   const std::pair<std::string, const char*> cases[] = {  // body, Dump() after the id
       {Sts(17, "+15551234567"), " phone=+15551234567"},  // the root element itself
       {Sts(261, " -75dBm"), " rssi=-75"}, {Sts(261, "strong"), ""},
-      {Sts(264, "LTE"), " type=4G LTE"}, {Sts(264, "LTE-A"), " type=LTE-A"},
-      {Sts(264, "1xEV-DO Rev A"), " type=3G EVDO"}, {Sts(259, "Network Link Down"), " roam=1"},
-      {Sts(259, "Roaming Network"), " roam=1"}, {Sts(259, "Network Link Down!"), ""},
-      {Sts(301, "10.1.2.3"), " ip=10.1.2.3"}, {Sts(900, "3"), " gps=3"},
-      {Sts(770, "AT&amp;T"), " text=AT&T"}, {"garbage", ""},
+      {Sts(264, "LTE-A"), " type=LTE-A"}, {Sts(264, "1xEV-DO Rev A"), " type=3G EVDO"},
+      {Sts(259, "Network Link Down"), " roam=1"},
+      {Sts(259, "Network Link Down!"), ""}, {Sts(770, "AT&amp;T"), " text=AT&T"}, {"garbage", ""},
       {"<a>" + Sts(851, "1") + Sts(852, "0") + Sts(853, " 1") + Sts(854, "1") + Sts(859, "yes") +
        Sts(860, "1") + "</a>", " io=100101"},
       {"<a>" + Sts(855, "45.5") + Sts(856, "-73.25") + Sts(857, "x") + Sts(266, "1e3") + "</a>",

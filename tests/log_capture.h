@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "core/base/Log.h"
@@ -24,8 +24,7 @@ class LogCapture {
   ~LogCapture() {
     *m_pSlot = m_pSaved;
     delete m_pLog;
-    std::string command = "rm -rf " + m_sDir;
-    if (system(command.c_str()) != 0) return;
+    if (system(("rm -rf " + m_sDir).c_str()) != 0) return;
   }
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
@@ -33,17 +32,14 @@ class LogCapture {
   // Everything written so far.
   std::string Text() const {
     std::ifstream in(m_sDir + "/captured");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   // How often |line| occurs in the text so far.
   int Count(const std::string& line) const {
-    std::string text = Text();
+    const std::string text = Text();
     int count = 0;
-    for (size_t at = text.find(line); at != std::string::npos;
-         at = text.find(line, at + line.size())) {
+    for (size_t at = 0; (at = text.find(line, at)) != std::string::npos; at += line.size()) {
       ++count;
     }
     return count;

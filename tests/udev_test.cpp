@@ -82,12 +82,8 @@ class uDevTest : public ::testing::Test {
 TEST_F(uDevTest, AnnouncesEachRowWithItsOwnLines) {
   const std::string dev = "Target Dev: /dev/ttyDEVNAME\n", name = "/dev/ttyDEVNAME";
   const Modem euv2On05 = {"1bc7", "0036", "05", 0}, euv2NoIface = {"1bc7", "0036", nullptr, 0};
-  struct Case {
-    bool event;  // HandleEvent of an "add"; else ScanDevice
-    Modem modem;
-    uint8_t debug;
-    std::string lines, port;  // lines after the event's own; port "": not announced
-  } cases[] = {
+  // event: HandleEvent of an "add", else ScanDevice; lines: after the event's own; port "": none.
+  const struct { bool event; Modem modem; uint8_t debug; std::string lines, port; } cases[] = {
       // The scan: its own lines at verbosity 1, then the USB parent; the dump at 4, once.
       {false, kGemalto, 0, kDump, name}, {false, kEUV2, 1, "", ""},
       {false, kSierra, 1, Block(kSierra), kNode},
@@ -111,7 +107,7 @@ TEST_F(uDevTest, AnnouncesEachRowWithItsOwnLines) {
       {false, {"1bc7", "0021", "6", 0}, 1, "", ""}, {true, {"1BC7", "1201", "05", 0}, 1, "", ""},
       {false, {"1199", "9090", "03", 0}, 1, "", ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE("case " + std::to_string(&c - cases));
     CellularModem modem;
     LogCapture capture(&logger);

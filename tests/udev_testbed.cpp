@@ -1,7 +1,6 @@
-// hotplug_tests runs under the umockdev preload, which points libudev's /sys
-// and uevent sockets into the testbed a test creates. The preload must be in
-// place when the program starts, so the program starts itself again with it,
-// before main and before any test.
+// hotplug_tests runs under the umockdev preload, which points libudev's /sys and uevent
+// sockets into the testbed a test creates. The preload must be in place when the program
+// starts, so the program starts itself again with it, before main and before any test.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
