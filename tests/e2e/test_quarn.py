@@ -60,11 +60,14 @@ class BrokenServiceTest(unittest.TestCase):
 
             self.assertLess(max(peak_rss), 20 * 1024, peak_rss)  # 0: under a sanitizer
             # A record held up past its successor's deadline is followed by that one at once,
-            # which may find the service between its stop and its start.
+            # which may find the service between its stop and its start (refused), or still
+            # closing its connections as it stops (one more end of data).
             errors = [e for e in re.findall(rb"Error: [^\n]*\n", gw.read(LOG))
                       if e != b"Error: connect() failed: Connection refused\n"]
-            self.assertEqual(errors, [b"Error: answer is not for SetModemInfo\n"] * 4
-                             + [b"Error: No more data to read.\n", b"Error: Interrupted\n"])
+            held = errors[4:-1]
+            self.assertEqual(errors[:4], [b"Error: answer is not for SetModemInfo\n"] * 4, errors)
+            self.assertIn(held, [[b"Error: No more data to read.\n"] * n for n in (1, 2)], errors)
+            self.assertEqual(errors[-1:], [b"Error: Interrupted\n"], errors)
             self.assertIn(b"Caught signal 15 : ", gw.read(LOG))
             self.assertNotIn(b"Caught signal 1 :", gw.read(LOG))
 
